@@ -1,0 +1,238 @@
+// Plankora.exe, the demo product's main program.
+//
+//   Plankora.exe /Register /Background   registers the ".plk" document type and exits with -10
+//   Plankora.exe [document]              shows the main window while holding the product semaphore
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "PlankoraIds.h"
+
+namespace {
+
+const char kSemaphoreName[] = "Global\\Plankora5.{a3526b56-ca7c-4e16-8a26-da7758a378fd}";
+const char kWindowClass[] = "PlankoraMainWindow";
+const char kWindowTitle[] = "Sarventa 5.23i";
+const char kDocExtension[] = ".plk";
+const char kDocProgId[] = "Plankora.Document";
+const char kDocTypeName[] = "Sarventa Document";
+
+// The installer counts this exit code of the registration run as success.
+const int kRegisterSucceeded = -10;
+const int kRegisterFailed = 1;
+
+class UniqueHandle {
+public:
+    explicit UniqueHandle(HANDLE h = nullptr) : m_h(h) {}
+    ~UniqueHandle() { Close(); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    HANDLE Get() const { return m_h; }
+    void Close()
+    {
+        if (m_h != nullptr) {
+            ::CloseHandle(m_h);
+            m_h = nullptr;
+        }
+    }
+
+private:
+    HANDLE m_h;
+};
+
+class UniqueKey {
+public:
+    UniqueKey() = default;
+    ~UniqueKey()
+    {
+        if (m_h != nullptr)
+            ::RegCloseKey(m_h);
+    }
+    UniqueKey(const UniqueKey&) = delete;
+    UniqueKey& operator=(const UniqueKey&) = delete;
+    HKEY* Receive() { return &m_h; }
+    HKEY Get() const { return m_h; }
+
+private:
+    HKEY m_h = nullptr;
+};
+
+struct CommandLine {
+    bool bRegister = false;
+    bool bBackground = false;
+    std::string strDocument;
+};
+
+// Splits the arguments (without the program name) at blanks; double quotes group a path with blanks.
+CommandLine ParseCommandLine(const char* args)
+{
+    CommandLine cmd;
+    const char* p = args != nullptr ? args : "";
+    while (*p != '\0') {
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (*p == '\0')
+            break;
+        std::string token;
+        bool quoted = false;
+        while (*p != '\0' && (quoted || (*p != ' ' && *p != '\t'))) {
+            if (*p == '"')
+                quoted = !quoted;
+            else
+                token += *p;
+            ++p;
+        }
+        if (lstrcmpiA(token.c_str(), "/Register") == 0)
+            cmd.bRegister = true;
+        else if (lstrcmpiA(token.c_str(), "/Background") == 0)
+            cmd.bBackground = true;
+        else if (!token.empty() && cmd.strDocument.empty())
+            cmd.strDocument = token;
+    }
+    return cmd;
+}
+
+std::string GetOwnPath()
+{
+    char path[MAX_PATH + 1] = {};
+    DWORD len = ::GetModuleFileNameA(nullptr, path, MAX_PATH + 1);
+    if (len == 0 || len > MAX_PATH)  // a truncated path would register a wrong command
+        return std::string();
+    return std::string(path, len);
+}
+
+bool SetDefaultValue(HKEY root, const char* subKey, const std::string& value)
+{
+    UniqueKey key;
+    LONG rc = ::RegCreateKeyExA(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                                key.Receive(), nullptr);
+    if (rc == ERROR_SUCCESS)
+        rc = ::RegSetValueExA(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                              static_cast<DWORD>(value.size() + 1));
+    if (rc != ERROR_SUCCESS) {
+        ::SetLastError(static_cast<DWORD>(rc));
+        return false;
+    }
+    return true;
+}
+
+// Associates ".plk" documents with this program under HKEY_CLASSES_ROOT.
+bool RegisterDocumentType()
+{
+    const std::string exe = GetOwnPath();
+    if (exe.empty())
+        return false;
+    const std::string progId = kDocProgId;
+    const bool ok = SetDefaultValue(HKEY_CLASSES_ROOT, kDocExtension, progId) &&
+                    SetDefaultValue(HKEY_CLASSES_ROOT, progId.c_str(), kDocTypeName) &&
+                    SetDefaultValue(HKEY_CLASSES_ROOT, (progId + "\\DefaultIcon").c_str(), exe + ",0") &&
+                    SetDefaultValue(HKEY_CLASSES_ROOT, (progId + "\\shell\\open\\command").c_str(),
+                                    "\"" + exe + "\" \"%1\"");
+    if (ok)
+        ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return ok;
+}
+
+struct WindowState {
+    std::string strLine1;
+    std::string strLine2;
+};
+
+LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_NCCREATE: {
+        const CREATESTRUCTA* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        break;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(hwnd, &ps);
+        const WindowState* state = reinterpret_cast<const WindowState*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (state != nullptr) {
+            HGDIOBJ oldFont = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+            ::SetBkMode(dc, TRANSPARENT);
+            RECT rc;
+            ::GetClientRect(hwnd, &rc);
+            rc.left += 16;
+            rc.top += 16;
+            ::DrawTextA(dc, state->strLine1.c_str(), -1, &rc, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+            rc.top += 24;
+            ::DrawTextA(dc, state->strLine2.c_str(), -1, &rc,
+                        DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
+            ::SelectObject(dc, oldFont);
+        }
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_DESTROY:
+        ::PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+int RunMainWindow(HINSTANCE instance, int showCmd, const CommandLine& cmd)
+{
+    // The installer asks the user to close the product while this semaphore exists.
+    UniqueHandle semaphore(::CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName));
+    if (semaphore.Get() != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        HWND other = ::FindWindowA(kWindowClass, nullptr);
+        if (other != nullptr)
+            ::SetForegroundWindow(other);
+        return 0;
+    }
+
+    WindowState state;
+    state.strLine1 = "Sarventa 5.23i by Quillon & Partners is running.";
+    state.strLine2 = cmd.strDocument.empty() ? std::string("No document open.") : "Document: " + cmd.strDocument;
+
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = MainWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_PLANKORA));
+    wc.hIconSm = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_PLANKORA), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                                 LR_DEFAULTCOLOR));
+    wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kWindowClass;
+    if (::RegisterClassExA(&wc) == 0)
+        return 1;
+
+    HWND hwnd = ::CreateWindowExA(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  420, 140, nullptr, nullptr, instance, &state);
+    if (hwnd == nullptr)
+        return 1;
+    ::ShowWindow(hwnd, showCmd);
+    ::UpdateWindow(hwnd);
+
+    MSG msg;
+    BOOL got;
+    while ((got = ::GetMessageA(&msg, nullptr, 0, 0)) != 0) {
+        if (got == -1)
+            return 1;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR args, int showCmd)
+{
+    const CommandLine cmd = ParseCommandLine(args);
+    if (cmd.bRegister)
+        return RegisterDocumentType() ? kRegisterSucceeded : kRegisterFailed;
+    if (cmd.bBackground)
+        return 0;  // nothing to do without a window
+    return RunMainWindow(instance, showCmd, cmd);
+}

@@ -1,0 +1,4 @@
+// Resource ids of Plankora.exe.
+#pragma once
+
+#define IDI_PLANKORA 1
