@@ -47,7 +47,7 @@ inline unsigned CommonPrefix(const unsigned char* a, const unsigned char* b, uns
 
 // Exact longest-match finder over the 4096-byte window.
 //
-// Hash chains of 3, 4, 8 and 16 bytes, each holding only positions s with s + k <= i (inserted lazily),
+// Hash chains of 3, 4, 5, 6, 8, 12, 16 and 24 bytes, each holding only positions s with s + k <= i (inserted lazily),
 // so every chain member can give a match of at least k bytes without reading its own output. To beat the
 // best length so far, a source must match need = best + 1 bytes, so it sits in the chain of the largest
 // k <= need: walking that chain completely (no cut-offs) finds it, and longer k means far shorter chains.
@@ -61,10 +61,8 @@ public:
             level.head.assign(HASH_SIZE, NONE);
             level.prev.assign(LZ_WINDOW_SIZE, NONE);
         }
-        m_levels[0].k = 3;
-        m_levels[1].k = 4;
-        m_levels[2].k = 8;
-        m_levels[3].k = 16;
+        for (unsigned level = 0; level < LEVELS; ++level)
+            m_levels[level].k = LEVEL_BYTES[level];
     }
 
     // Longest usable match at position i; positions must be visited in increasing order, one by one.
@@ -130,18 +128,33 @@ private:
 
         uint32_t Hash(const unsigned char* p) const
         {
+            constexpr uint64_t M1 = 0x9E3779B97F4A7C15ull, M2 = 0xC2B2AE3D27D4EB4Full;
             uint64_t v;
             switch (k) {
-            case 3: v = (uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16) * 0x9E3779B97F4A7C15ull; break;
-            case 4: v = uint64_t(Load32(p)) * 0x9E3779B97F4A7C15ull; break;
-            case 8: v = Load64(p) * 0x9E3779B97F4A7C15ull; break;
-            default: v = (Load64(p) * 0xC2B2AE3D27D4EB4Full ^ Load64(p + 8)) * 0x9E3779B97F4A7C15ull; break;
+            case 3: v = uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16; break;
+            case 4: v = Load32(p); break;
+            case 5: v = Load32(p) | uint64_t(p[4]) << 32; break;
+            case 6: v = Load32(p) | uint64_t(p[4]) << 32 | uint64_t(p[5]) << 40; break;
+            case 8: v = Load64(p); break;
+            case 12: v = Load64(p) * M2 ^ Load32(p + 8); break;
+            case 16: v = Load64(p) * M2 ^ Load64(p + 8); break;
+            default: v = (Load64(p) * M2 ^ Load64(p + 8)) * M2 ^ Load64(p + 16); break;
             }
-            return static_cast<uint32_t>(v >> (64 - HASH_BITS));
+            return static_cast<uint32_t>((v * M1) >> (64 - HASH_BITS));
         }
     };
 
-    static unsigned LevelFor(unsigned need) { return need >= 16 ? 3 : need >= 8 ? 2 : need >= 4 ? 1 : 0; }
+    static constexpr unsigned LEVELS = 8;
+    static constexpr unsigned LEVEL_BYTES[LEVELS] = {3, 4, 5, 6, 8, 12, 16, 24};
+
+    // The chain of the longest hashed prefix that a source matching need bytes must share.
+    static unsigned LevelFor(unsigned need)
+    {
+        unsigned level = 0;
+        while (level + 1 < LEVELS && LEVEL_BYTES[level + 1] <= need)
+            ++level;
+        return level;
+    }
 
     // Positions become sources for k-byte matches once their k bytes lie before i.
     void Insert(size_t i)
@@ -163,7 +176,7 @@ private:
     const unsigned char* m_data;
     size_t m_size;
     std::vector<uint32_t> m_pair;
-    Level m_levels[4];
+    Level m_levels[LEVELS];
     unsigned m_previousLength = 0;
     unsigned m_previousDistance = 0;
 };
