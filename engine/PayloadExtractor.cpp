@@ -1,0 +1,513 @@
+#include "PayloadExtractor.h"
+
+#include "ArchiveFormat.h"
+#include "Checksum.h"
+#include "LzDecoder.h"
+#include "MessagePump.h"
+#include "PlaceholderExpansion.h"
+#include "Placeholders.h"
+
+#include <imagehlp.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+constexpr DWORD READ_BUFFER_SIZE = 64 * 1024;
+constexpr size_t WRITE_BUFFER_SIZE = 64 * 1024;
+constexpr uint32_t PROGRESS_STEP = 256;
+constexpr unsigned STORED_UNIT = 32;
+// GetTempFileNameA needs room for "quXXXX.tmp" within MAX_PATH.
+constexpr int MAX_TEMP_FOLDER_LENGTH = 246;
+
+struct EventName {
+    uint32_t code;
+    const char* name;
+};
+
+const EventName EVENT_NAMES[] = {
+    {EXTRACT_PROGRESS, "EXTRACT_PROGRESS"},     {EXTRACT_BEGIN, "EXTRACT_BEGIN"},
+    {EXTRACT_ARCHIVE_OK, "EXTRACT_ARCHIVE_OK"}, {EXTRACT_FILE_BEGIN, "EXTRACT_FILE_BEGIN"},
+    {EXTRACT_FILE_END, "EXTRACT_FILE_END"},     {EXTRACT_VERIFY, "EXTRACT_VERIFY"},
+    {EXTRACT_END, "EXTRACT_END"},               {EXTRACT_FAILED, "EXTRACT_FAILED"},
+};
+
+}  // namespace
+
+const char* GetExtractEventName(uint32_t code)
+{
+    for (const EventName& e : EVENT_NAMES)
+        if (e.code == code)
+            return e.name;
+    return nullptr;
+}
+
+PayloadExtractor::PayloadExtractor() = default;
+PayloadExtractor::~PayloadExtractor() = default;
+
+void PayloadExtractor::SetInstallFolder(const std::string& folder) { m_strInstallFolder = TrimFolderValue(folder); }
+
+void PayloadExtractor::SetSamplesFolder(const std::string& folder) { m_strSamplesFolder = TrimFolderValue(folder); }
+
+void PayloadExtractor::SetCallback(ExtractCallback pfnCallback, void* pUser)
+{
+    m_pfnCallback = pfnCallback;
+    m_pUser = pUser;
+}
+
+std::string PayloadExtractor::ExpandPlaceholders(const std::string& path) const
+{
+    return ExpandPathPlaceholders(path, m_strInstallFolder, m_strSamplesFolder);
+}
+
+unsigned char* PayloadExtractor::Entry(size_t index)
+{
+    return m_directory.data() + DIRECTORY_HEADER_SIZE + index * DIRECTORY_ENTRY_SIZE;
+}
+
+bool PayloadExtractor::Extract(const char* pszArchive)
+{
+    try {
+        if (Run(pszArchive))
+            return true;
+    } catch (const std::exception&) {  // buffers that cannot be allocated
+        Fail(EXTRACT_ERROR_SYSTEM, ERROR_NOT_ENOUGH_MEMORY);
+    }
+    HandleFailure();
+    return false;
+}
+
+void PayloadExtractor::Fail(int kind, DWORD systemError)
+{
+    if (m_nErrorKind != EXTRACT_ERROR_NONE)
+        return;
+    m_nErrorKind = kind;
+    if (kind == EXTRACT_ERROR_SYSTEM)
+        m_dwSystemError = systemError;
+}
+
+int PayloadExtractor::Send(uint32_t code)
+{
+    m_event.nCode = code;
+    m_event.nEntryBodyRead = m_bEntryOpen ? m_event.nBodyRead - m_entryBodyBase : 0;
+    return m_pfnCallback ? m_pfnCallback(&m_event) : EXTRACT_CONTINUE;
+}
+
+bool PayloadExtractor::SendChecked(uint32_t code)
+{
+    if (Send(code) != EXTRACT_STOP)
+        return true;
+    Fail(EXTRACT_ERROR_CANCELLED);
+    return false;
+}
+
+bool PayloadExtractor::SendProgress()
+{
+    m_progressMark = m_event.nDone;
+    return SendChecked(EXTRACT_PROGRESS);
+}
+
+bool PayloadExtractor::Run(const char* pszArchive)
+{
+    m_nErrorKind = EXTRACT_ERROR_NONE;
+    m_dwSystemError = 0;
+    m_event = ExtractEvent{};
+    m_event.pExtractor = this;
+    m_event.pUser = m_pUser;
+    m_progressMark = 0;
+    m_readPos = m_readEnd = 0;
+    m_bReadFailed = false;
+    m_bStored = false;
+    m_phase = Phase::DirectorySize;
+    m_directory.clear();
+    m_directorySize = m_directoryHeld = 0;
+    m_nEntries = m_nextEntry = 0;
+    m_opened.clear();
+    m_bEntryOpen = m_bSkipping = false;
+    m_outputName.clear();
+    m_bOutputIsTemp = false;
+    if (!SendChecked(EXTRACT_BEGIN))
+        return false;
+
+    m_archive.Reset(CreateFileA(pszArchive, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!m_archive) {
+        Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+        return false;
+    }
+    if (!VerifyFileChecksum(pszArchive, false)) {
+        Fail(EXTRACT_ERROR_CHECKSUM);
+        return false;
+    }
+    unsigned char checksum[ARCHIVE_CHECKSUM_SIZE];
+    DWORD got = 0;
+    if (!ReadFile(m_archive.Get(), checksum, sizeof checksum, &got, nullptr) || got != sizeof checksum) {
+        Fail(EXTRACT_ERROR_TRUNCATED);
+        return false;
+    }
+    if (!SendChecked(EXTRACT_ARCHIVE_OK))
+        return false;
+
+    m_readBuffer.reset(new unsigned char[READ_BUFFER_SIZE]);
+    m_writeBuffer.reset(new unsigned char[WRITE_BUFFER_SIZE]);
+    m_decoder.reset(new LzDecoder);
+
+    while (!IsFinished()) {
+        // Keeps the wizard painting while the extraction runs on its thread.
+        PumpMessages(false);
+        unsigned char unit[LZ_MAX_TOKEN_OUTPUT];
+        unsigned length = 0;
+        if (!ProduceUnit(unit, length))
+            return false;
+        if (m_event.nDone - m_progressMark >= PROGRESS_STEP && !SendProgress())
+            return false;
+        m_event.nDone += length;
+        if (!Consume(unit, length) || !AfterUnit())
+            return false;
+    }
+
+    m_readBuffer.reset();
+    m_archive.Close();
+    m_decoder.reset();
+    m_writeBuffer.reset();
+    if (!SendChecked(EXTRACT_VERIFY) || !VerifyFiles())
+        return false;
+
+    m_directory.clear();
+    m_directory.shrink_to_fit();
+    m_opened.clear();
+    // The extraction has succeeded; the answer cannot undo it.
+    Send(EXTRACT_END);
+    return true;
+}
+
+bool PayloadExtractor::IsFinished() const
+{
+    return m_phase == Phase::Files && !m_bEntryOpen && m_nextEntry == m_nEntries;
+}
+
+int PayloadExtractor::ReadByte()
+{
+    if (m_readPos == m_readEnd) {
+        DWORD got = 0;
+        if (!ReadFile(m_archive.Get(), m_readBuffer.get(), READ_BUFFER_SIZE, &got, nullptr)) {
+            m_dwReadError = GetLastError();
+            m_bReadFailed = true;
+            return LZ_SOURCE_ERROR;
+        }
+        m_readPos = 0;
+        m_readEnd = got;
+        if (got == 0)
+            return LZ_SOURCE_END;
+    }
+    ++m_event.nBodyRead;
+    return m_readBuffer[m_readPos++];
+}
+
+bool PayloadExtractor::ProduceUnit(unsigned char* unit, unsigned& length)
+{
+    length = 0;
+    if (!m_bStored) {
+        auto source = [this] { return ReadByte(); };
+        switch (m_decoder->DecodeToken(source, unit, length)) {
+        case LzStatus::Ok:
+            return true;
+        case LzStatus::SourceError:
+            Fail(EXTRACT_ERROR_SYSTEM, m_dwReadError);
+            return false;
+        case LzStatus::Truncated:
+        case LzStatus::BadReference:
+            Fail(EXTRACT_ERROR_TRUNCATED);
+            return false;
+        }
+        return false;
+    }
+    // Stored bytes: up to 32 at a time, never past the end of the content.
+    const uint32_t left = m_event.nTotal - m_event.nDone;
+    const unsigned want = static_cast<unsigned>(std::min<uint32_t>(STORED_UNIT, left));
+    while (length < want) {
+        const int byte = ReadByte();
+        if (byte == LZ_SOURCE_ERROR) {
+            Fail(EXTRACT_ERROR_SYSTEM, m_dwReadError);
+            return false;
+        }
+        if (byte == LZ_SOURCE_END)
+            break;
+        unit[length++] = static_cast<unsigned char>(byte);
+    }
+    if (length == 0) {
+        Fail(EXTRACT_ERROR_TRUNCATED);
+        return false;
+    }
+    return true;
+}
+
+bool PayloadExtractor::Consume(const unsigned char* unit, unsigned length)
+{
+    unsigned i = 0;
+    while (i < length) {
+        if (m_phase == Phase::DirectorySize) {
+            while (i < length && m_directoryHeld < DIRECTORY_HEADER_SIZE)
+                m_directory.push_back(unit[i++]);
+            m_directoryHeld = static_cast<uint32_t>(m_directory.size());
+            if (m_directoryHeld < DIRECTORY_HEADER_SIZE)
+                continue;
+            m_directorySize = ReadLE32(m_directory.data());
+            if (!IsValidDirectorySize(m_directorySize)) {
+                Fail(EXTRACT_ERROR_TRUNCATED);
+                return false;
+            }
+            m_directory.resize(m_directorySize);
+            m_phase = Phase::Directory;
+            if (m_directoryHeld == m_directorySize && !FinishDirectory())
+                return false;
+        } else if (m_phase == Phase::Directory) {
+            const unsigned n = std::min<unsigned>(length - i, m_directorySize - m_directoryHeld);
+            std::memcpy(m_directory.data() + m_directoryHeld, unit + i, n);
+            m_directoryHeld += n;
+            i += n;
+            if (m_directoryHeld == m_directorySize && !FinishDirectory())
+                return false;
+        } else {
+            if (!m_bEntryOpen) {
+                if (m_nextEntry == m_nEntries)
+                    return true;  // bytes past the last entry carry nothing
+                if (!OpenEntry())
+                    return false;
+            }
+            const unsigned n = std::min<unsigned>(length - i, m_event.nEntrySize - m_event.nEntryWritten);
+            if (!m_bSkipping && n > 0 && !WriteOutput(unit + i, n))
+                return false;
+            m_event.nEntryWritten += n;
+            i += n;
+            if (m_event.nEntryWritten == m_event.nEntrySize && !CompleteEntry())
+                return false;
+        }
+    }
+    return true;
+}
+
+bool PayloadExtractor::FinishDirectory()
+{
+    m_nEntries = DirectoryEntryCount(m_directorySize);
+    uint64_t total = m_directorySize;
+    for (size_t k = 0; k < m_nEntries; ++k) {
+        unsigned char* entry = Entry(k);
+        total += ReadLE32(entry + ENTRY_OFFSET_SIZE);
+        const DirectoryEntry decoded = DecodeDirectoryEntry(entry);
+        const std::string expanded = ExpandPlaceholders(decoded.path);
+        const size_t n = std::min(expanded.size(), DIRECTORY_PATH_SIZE - 1);
+        std::memset(entry + ENTRY_OFFSET_PATH, 0, DIRECTORY_PATH_SIZE);
+        std::memcpy(entry + ENTRY_OFFSET_PATH, expanded.data(), n);
+    }
+    if (total > UINT32_MAX) {
+        Fail(EXTRACT_ERROR_TRUNCATED);
+        return false;
+    }
+    m_event.nTotal = static_cast<uint32_t>(total);
+    m_opened.assign(m_nEntries, 0);
+    m_phase = Phase::Files;
+    return true;
+}
+
+bool PayloadExtractor::AfterUnit()
+{
+    if (m_phase != Phase::Files || m_bEntryOpen)
+        return true;
+    if (m_event.nDone < m_event.nTotal) {
+        // The stored section begins with the first file kept uncompressed. Empty entries carry no bytes in
+        // either section, so the next entry with content decides.
+        for (size_t k = m_nextEntry; k < m_nEntries; ++k) {
+            const unsigned char* entry = Entry(k);
+            if (ReadLE32(entry + ENTRY_OFFSET_SIZE) == 0)
+                continue;
+            if (entry[ENTRY_OFFSET_COMPRESSED] == 0)
+                m_bStored = true;
+            break;
+        }
+        return true;
+    }
+    // All content is produced: the entries left are empty ones.
+    while (m_nextEntry < m_nEntries) {
+        if (!OpenEntry())
+            return false;
+        if (m_event.nEntrySize != 0) {
+            Fail(EXTRACT_ERROR_TRUNCATED);
+            return false;
+        }
+        if (!CompleteEntry())
+            return false;
+    }
+    return true;
+}
+
+bool PayloadExtractor::OpenEntry()
+{
+    const size_t index = m_nextEntry++;
+    unsigned char* entry = Entry(index);
+    m_bEntryOpen = true;
+    m_bSkipping = false;
+    m_entryBodyBase = m_event.nBodyRead;
+    m_event.nEntrySize = ReadLE32(entry + ENTRY_OFFSET_SIZE);
+    m_event.nEntryWritten = 0;
+    m_event.pszPath = reinterpret_cast<const char*>(entry + ENTRY_OFFSET_PATH);
+    m_event.nKind = static_cast<int>(ReadLE32(entry + ENTRY_OFFSET_KIND));
+
+    const int answer = Send(EXTRACT_FILE_BEGIN);
+    if (answer == EXTRACT_STOP) {
+        Fail(EXTRACT_ERROR_CANCELLED);
+        return false;
+    }
+    if (!SendProgress())
+        return false;
+    if (answer == EXTRACT_SKIP) {
+        m_bSkipping = true;
+        WriteLE32(entry + ENTRY_OFFSET_CHECKSUM, 0);
+        return true;
+    }
+
+    m_opened[index] = 1;
+    const char* destination = m_event.pszPath;
+    const DWORD attributes = GetFileAttributesA(destination);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(destination, attributes & ~FILE_ATTRIBUTE_READONLY);
+    MakeSureDirectoryPathExists(destination);
+
+    // Written under a temporary name in the destination folder, renamed into place when complete.
+    char folder[MAX_PATH];
+    lstrcpynA(folder, destination, MAX_PATH);
+    PathRemoveFileSpecA(folder);
+    PathAddBackslashA(folder);
+    char temp[MAX_PATH];
+    m_outputName = destination;
+    m_bOutputIsTemp = false;
+    if (lstrlenA(folder) <= MAX_TEMP_FOLDER_LENGTH && GetTempFileNameA(folder, "qu", 0, temp)) {
+        m_outputName = temp;
+        m_bOutputIsTemp = true;
+    }
+    m_output.Reset(CreateFileA(m_outputName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_output) {
+        Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+        return false;
+    }
+    // Sized to its final length first.
+    LARGE_INTEGER size, zero;
+    size.QuadPart = m_event.nEntrySize;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(m_output.Get(), size, nullptr, FILE_BEGIN) || !SetEndOfFile(m_output.Get()) ||
+        !SetFilePointerEx(m_output.Get(), zero, nullptr, FILE_BEGIN)) {
+        Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+        return false;
+    }
+    m_writeFill = 0;
+    return true;
+}
+
+bool PayloadExtractor::WriteOutput(const unsigned char* data, size_t size)
+{
+    while (size > 0) {
+        const size_t n = std::min(size, WRITE_BUFFER_SIZE - m_writeFill);
+        std::memcpy(m_writeBuffer.get() + m_writeFill, data, n);
+        m_writeFill += n;
+        data += n;
+        size -= n;
+        if (m_writeFill == WRITE_BUFFER_SIZE && !FlushOutput())
+            return false;
+    }
+    return true;
+}
+
+bool PayloadExtractor::FlushOutput()
+{
+    DWORD written = 0;
+    const DWORD want = static_cast<DWORD>(m_writeFill);
+    if (!WriteFile(m_output.Get(), m_writeBuffer.get(), want, &written, nullptr)) {
+        Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+        return false;
+    }
+    if (written != want) {
+        Fail(EXTRACT_ERROR_SYSTEM, ERROR_WRITE_FAULT);
+        return false;
+    }
+    m_writeFill = 0;
+    return true;
+}
+
+bool PayloadExtractor::CompleteEntry()
+{
+    if (!m_bSkipping) {
+        if (m_writeFill > 0 && !FlushOutput())
+            return false;
+        if (!m_output.Close()) {
+            Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+            return false;
+        }
+        // The old file goes only now that the new one is complete.
+        if (m_bOutputIsTemp) {
+            DeleteFileA(m_event.pszPath);
+            if (!MoveFileA(m_outputName.c_str(), m_event.pszPath)) {
+                Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+                return false;
+            }
+        }
+        m_outputName.clear();
+        m_bOutputIsTemp = false;
+    }
+    if (!SendProgress())
+        return false;
+    if (!m_bSkipping && !SendChecked(EXTRACT_FILE_END))
+        return false;
+    m_event.pszPath = nullptr;
+    m_event.nKind = 0;
+    m_bEntryOpen = false;
+    m_bSkipping = false;
+    return true;
+}
+
+bool PayloadExtractor::VerifyFiles()
+{
+    for (size_t k = 0; k < m_nEntries; ++k) {
+        const unsigned char* entry = Entry(k);
+        const uint32_t expected = ReadLE32(entry + ENTRY_OFFSET_CHECKSUM);
+        if (expected == 0)
+            continue;
+        const char* path = reinterpret_cast<const char*>(entry + ENTRY_OFFSET_PATH);
+        if (ComputeFileChecksum(path, false, true) != expected) {
+            Fail(EXTRACT_ERROR_VERIFY);
+            return false;
+        }
+    }
+    return true;
+}
+
+void PayloadExtractor::DiscardOutput()
+{
+    m_output.Close();
+    // A temporary file left by an interrupted entry (also the empty one GetTempFileNameA made).
+    if (m_bOutputIsTemp && !m_outputName.empty())
+        DeleteFileA(m_outputName.c_str());
+    m_outputName.clear();
+    m_bOutputIsTemp = false;
+}
+
+void PayloadExtractor::HandleFailure()
+{
+    m_readBuffer.reset();
+    m_archive.Close();
+    Send(EXTRACT_FAILED);
+    DiscardOutput();
+    for (size_t k = 0; k < m_opened.size(); ++k) {
+        if (m_opened[k])
+            DeleteFileA(reinterpret_cast<const char*>(Entry(k) + ENTRY_OFFSET_PATH));
+    }
+    m_opened.clear();
+    m_directory.clear();
+    m_directory.shrink_to_fit();
+    m_decoder.reset();
+    m_writeBuffer.reset();
+    m_bEntryOpen = false;
+}
