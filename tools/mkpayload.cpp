@@ -1,0 +1,163 @@
+// mkpayload: builds, lists, verifies and extracts payload archives.
+#include "ArchiveReader.h"
+#include "ArchiveWriter.h"
+#include "CodePage1252.h"
+#include "Manifest.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+int Usage()
+{
+    std::fputs("usage: mkpayload build MANIFEST -o ARCHIVE\n"
+               "       mkpayload list ARCHIVE\n"
+               "       mkpayload verify ARCHIVE\n"
+               "       mkpayload extract ARCHIVE DIR\n",
+               stderr);
+    return EXIT_USAGE;
+}
+
+bool ReadWholeFile(const fs::path& path, std::vector<unsigned char>& data)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+std::string Printable(const std::string& ansi)
+{
+    std::string utf8;
+    return Cp1252ToUtf8(ansi, utf8) ? utf8 : ansi;
+}
+
+void PrintProblems(const ArchiveReport& report)
+{
+    for (const std::string& message : report.errors)
+        std::fprintf(stderr, "error: %s\n", Printable(message).c_str());
+    for (const std::string& message : report.warnings)
+        std::fprintf(stderr, "warning: %s\n", message.c_str());
+}
+
+int Build(const fs::path& manifest, const fs::path& output)
+{
+    std::vector<PayloadFile> files;
+    std::vector<std::string> errors;
+    std::vector<unsigned char> archive;
+    std::string error;
+    ArchiveBuildStats stats;
+    if (!LoadManifest(manifest, files, errors)) {
+        for (const std::string& message : errors)
+            std::fprintf(stderr, "%s\n", message.c_str());
+        return EXIT_FAILED;
+    }
+    if (!BuildArchive(files, archive, error, &stats) || !WriteFileReplacing(output, archive, error)) {
+        std::fprintf(stderr, "mkpayload: %s\n", error.c_str());
+        return EXIT_FAILED;
+    }
+    std::printf("%zu entries (%zu compressed), content %llu bytes, archive %llu bytes\n", stats.entries,
+                stats.compressedEntries, static_cast<unsigned long long>(stats.contentBytes),
+                static_cast<unsigned long long>(stats.archiveSize));
+    return EXIT_OK;
+}
+
+bool Load(const fs::path& path, ArchiveReport& report)
+{
+    std::vector<unsigned char> data;
+    if (!ReadWholeFile(path, data)) {
+        std::fprintf(stderr, "mkpayload: cannot read %s\n", path.u8string().c_str());
+        return false;
+    }
+    report = ReadArchive(data);
+    return true;
+}
+
+int List(const fs::path& path)
+{
+    ArchiveReport report;
+    if (!Load(path, report))
+        return EXIT_FAILED;
+    for (const DirectoryEntry& entry : report.entries)
+        std::printf("%d %-8s %10u %08X %s\n", static_cast<int>(entry.kind), entry.compressed ? "compress" : "store",
+                    static_cast<unsigned>(entry.size), static_cast<unsigned>(entry.checksum),
+                    Printable(entry.path).c_str());
+    PrintProblems(report);
+    return report.Valid() ? EXIT_OK : EXIT_FAILED;
+}
+
+int Verify(const fs::path& path)
+{
+    ArchiveReport report;
+    if (!Load(path, report))
+        return EXIT_FAILED;
+    PrintProblems(report);
+    if (!report.Valid())
+        return EXIT_FAILED;
+    std::printf("OK\n");
+    return EXIT_OK;
+}
+
+int Extract(const fs::path& path, const fs::path& folder)
+{
+    ArchiveReport report;
+    if (!Load(path, report))
+        return EXIT_FAILED;
+    PrintProblems(report);
+    if (!report.Valid() || !report.contentsComplete)
+        return EXIT_FAILED;
+    // Map every path before writing anything, so a bad one leaves the folder untouched.
+    std::vector<fs::path> targets;
+    for (const DirectoryEntry& entry : report.entries) {
+        std::string relative, error;
+        if (!ExtractionPath(entry.path, relative, error)) {
+            std::fprintf(stderr, "error: %s\n", Printable(error).c_str());
+            return EXIT_FAILED;
+        }
+        targets.push_back(folder / fs::u8path(relative));
+    }
+    for (size_t i = 0; i < targets.size(); ++i) {
+        std::error_code ec;
+        fs::create_directories(targets[i].parent_path(), ec);
+        std::string error;
+        if (ec || !WriteFileReplacing(targets[i], report.files[i], error)) {
+            std::fprintf(stderr, "mkpayload: cannot write %s %s\n", targets[i].u8string().c_str(), error.c_str());
+            return EXIT_FAILED;
+        }
+    }
+    std::printf("%zu files extracted\n", targets.size());
+    return EXIT_OK;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        if (args.size() == 4 && args[0] == "build" && args[2] == "-o")
+            return Build(fs::u8path(args[1]), fs::u8path(args[3]));
+        if (args.size() == 2 && args[0] == "list")
+            return List(fs::u8path(args[1]));
+        if (args.size() == 2 && args[0] == "verify")
+            return Verify(fs::u8path(args[1]));
+        if (args.size() == 3 && args[0] == "extract")
+            return Extract(fs::u8path(args[1]), fs::u8path(args[2]));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "mkpayload: %s\n", e.what());
+        return EXIT_FAILED;
+    }
+    return Usage();
+}
