@@ -1,0 +1,183 @@
+// Plankora.exe as the installer sees it: the registration run, the semaphore of a running product, and the
+// version resource. Runs the real program (next to this test in the build tree) under Wine.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kSemaphoreName[] = "Global\\Plankora5.{a3526b56-ca7c-4e16-8a26-da7758a378fd}";
+
+std::string PlankoraPath()
+{
+    char path[MAX_PATH] = {};
+    DWORD len = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (len == 0 || len >= MAX_PATH)
+        return std::string();
+    PathRemoveFileSpecA(path);
+    PathAppendA(path, "Plankora.exe");
+    return path;
+}
+
+struct Process {
+    PROCESS_INFORMATION pi = {};
+    bool started = false;
+    ~Process()
+    {
+        if (!started)
+            return;
+        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(pi.hProcess, 99);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    DWORD WaitForExit(DWORD ms)
+    {
+        if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0)
+            return STILL_ACTIVE;
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        return code;
+    }
+};
+
+// Starts Plankora.exe the way the installer does: the program path apart, the arguments as the command line.
+bool Start(Process& proc, const std::string& args)
+{
+    const std::string exe = PlankoraPath();
+    std::vector<char> cmd(args.begin(), args.end());
+    cmd.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    proc.started = CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                                  &proc.pi) != FALSE;
+    return proc.started;
+}
+
+std::string ReadDefaultValue(const char* subKey)
+{
+    char value[1024] = {};
+    DWORD type = 0;
+    DWORD size = sizeof(value) - 1;
+    if (SHGetValueA(HKEY_CLASSES_ROOT, subKey, nullptr, &type, value, &size) != ERROR_SUCCESS || type != REG_SZ)
+        return "(missing)";
+    return value;
+}
+
+bool KeyExists(const char* subKey)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool SemaphoreExists()
+{
+    HANDLE h = OpenSemaphoreA(SYNCHRONIZE, FALSE, kSemaphoreName);
+    if (h == nullptr)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
+template <typename Pred>
+bool WaitUntil(Pred pred, DWORD ms)
+{
+    for (DWORD waited = 0; waited < ms; waited += 50) {
+        if (pred())
+            return true;
+        Sleep(50);
+    }
+    return pred();
+}
+
+TEST(PlankoraTest, RegistrationRunRegistersTheDocumentTypeAndExitsWithMinus10)
+{
+    const bool hadExtension = KeyExists(".plk");
+    const bool hadProgId = KeyExists("Plankora.Document");
+
+    Process proc;
+    ASSERT_TRUE(Start(proc, " /Register /Background")) << GetLastError();
+    EXPECT_EQ(static_cast<DWORD>(-10), proc.WaitForExit(30000));
+
+    const std::string exe = PlankoraPath();
+    EXPECT_EQ("Plankora.Document", ReadDefaultValue(".plk"));
+    EXPECT_EQ("Sarventa Document", ReadDefaultValue("Plankora.Document"));
+    EXPECT_EQ(exe + ",0", ReadDefaultValue("Plankora.Document\\DefaultIcon"));
+    EXPECT_EQ("\"" + exe + "\" \"%1\"", ReadDefaultValue("Plankora.Document\\shell\\open\\command"));
+
+    if (!hadExtension)
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
+    if (!hadProgId)
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, "Plankora.Document");
+}
+
+TEST(PlankoraTest, RunningProgramHoldsTheSemaphoreUntilItsWindowCloses)
+{
+    ASSERT_FALSE(SemaphoreExists()) << "another Plankora.exe is running";
+
+    Process first;
+    ASSERT_TRUE(Start(first, "")) << GetLastError();
+    ASSERT_TRUE(WaitUntil([] { return FindWindowA("PlankoraMainWindow", nullptr) != nullptr; }, 30000));
+    EXPECT_TRUE(SemaphoreExists());
+    HWND window = FindWindowA("PlankoraMainWindow", nullptr);
+    char title[128] = {};
+    GetWindowTextA(window, title, sizeof(title));
+    EXPECT_STREQ("Sarventa 5.23i", title);
+
+    // A second start finds the semaphore, leaves the first one alone and ends.
+    Process second;
+    ASSERT_TRUE(Start(second, ""));
+    EXPECT_EQ(0u, second.WaitForExit(30000));
+    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), first.WaitForExit(0));
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, first.WaitForExit(30000));
+    EXPECT_FALSE(SemaphoreExists());
+}
+
+TEST(PlankoraTest, VersionResourceNamesTheProductAndItsVersion)
+{
+    const std::string exe = PlankoraPath();
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &handle);
+    ASSERT_NE(0u, size) << GetLastError();
+    std::vector<char> data(size);
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, data.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
+    EXPECT_EQ(MAKELONG(23, 5), fixed->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(1, 9), fixed->dwFileVersionLS);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                               &len));
+    ASSERT_GE(len, 4u);
+    EXPECT_EQ(0x0409, translation[0]);
+    EXPECT_EQ(1252, translation[1]);
+
+    auto text = [&](const char* name) {
+        char* value = nullptr;
+        UINT n = 0;
+        const std::string query = std::string("\\StringFileInfo\\040904E4\\") + name;
+        if (!VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &n) || value == nullptr)
+            return std::string("(missing)");
+        return std::string(value);
+    };
+    EXPECT_EQ("Sarventa", text("ProductName"));
+    EXPECT_EQ("5.23i", text("ProductVersion"));
+    EXPECT_EQ("5.23.9.1", text("FileVersion"));
+    EXPECT_EQ("Quillon & Partners", text("CompanyName"));
+    EXPECT_NE("(missing)", text("FileDescription"));
+    EXPECT_NE("(missing)", text("LegalCopyright"));
+}
+
+}  // namespace
