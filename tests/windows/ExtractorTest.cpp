@@ -1,0 +1,354 @@
+// The payload extractor against real files under Wine.
+#include "Hash33.h"
+#include "PayloadExtractor.h"
+#include "TestSupport.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <algorithm>
+#include <functional>
+#include <sstream>
+
+namespace {
+
+struct Recorder {
+    std::vector<std::string> events;       // "NAME done"
+    std::vector<ExtractEvent> records;
+    std::function<int(const ExtractEvent&)> answer;
+
+    static int Callback(ExtractEvent* event)
+    {
+        auto* self = static_cast<Recorder*>(event->pUser);
+        const char* name = GetExtractEventName(event->nCode);
+        self->events.push_back(std::string(name ? name : "?") + " " + std::to_string(event->nDone));
+        self->records.push_back(*event);
+        return self->answer ? self->answer(*event) : EXTRACT_CONTINUE;
+    }
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const std::string& e : events)
+            names.push_back(e.substr(0, e.find(' ')));
+        return names;
+    }
+};
+
+class Extractor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_folder = FreshFolder(std::string("extract_") + info->name());
+        m_install = m_folder + "\\Install";
+    }
+    void TearDown() override { RemoveTree(m_folder); }
+
+    std::string Archive(const std::string& bytes)
+    {
+        const std::string path = m_folder + "\\payload.bin";
+        EXPECT_TRUE(WriteFileBytes(path, bytes));
+        return path;
+    }
+    bool Run(const std::string& archive)
+    {
+        m_extractor.SetInstallFolder(m_install);
+        m_extractor.SetCallback(&Recorder::Callback, &m_recorder);
+        return m_extractor.Extract(archive.c_str());
+    }
+
+    std::string m_folder;
+    std::string m_install;
+    PayloadExtractor m_extractor;
+    Recorder m_recorder;
+};
+
+TEST_F(Extractor, BadArchiveChecksumFailsBeforeAnyFileIsTouched)
+{
+    std::string archive = BuildArchive({{"<InstallPath>\\a.txt", "new"}});
+    archive[0] ^= 1;
+    CreateDirectoryA(m_install.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(m_install + "\\a.txt", "old"));
+    EXPECT_FALSE(Run(Archive(archive)));
+    EXPECT_EQ(m_extractor.GetErrorKind(), EXTRACT_ERROR_CHECKSUM);
+    EXPECT_EQ(m_recorder.Names(), (std::vector<std::string>{"EXTRACT_BEGIN", "EXTRACT_FAILED"}));
+    EXPECT_EQ(ReadFileBytes(m_install + "\\a.txt"), "old");
+
+    for (const std::string& tiny : {std::string(), std::string("\x01\x02\x03", 3)}) {
+        PayloadExtractor extractor;
+        EXPECT_FALSE(extractor.Extract(Archive(tiny).c_str()));
+        EXPECT_EQ(extractor.GetErrorKind(), EXTRACT_ERROR_CHECKSUM) << tiny.size() << " bytes";
+    }
+}
+
+TEST_F(Extractor, MissingArchiveIsASystemError)
+{
+    EXPECT_FALSE(Run(m_folder + "\\missing.bin"));
+    EXPECT_EQ(m_extractor.GetErrorKind(), EXTRACT_ERROR_SYSTEM);
+    EXPECT_EQ(m_extractor.GetSystemError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(Extractor, EventSequenceAndCounters)
+{
+    const std::string a = "hello", c(300, 'c');
+    const std::string archive = BuildArchive({{"<InstallPath>\\a.txt", a, true, 1},
+                                              {"<InstallPath>\\sub\\b.txt", "", true, 2},
+                                              {"<InstallPath>\\c.txt", c, true, 4}});
+    ASSERT_TRUE(Run(Archive(archive)));
+    // Directory 4 + 3 * 273 = 823 bytes; a literal token carries one byte.
+    const std::vector<std::string> expected = {
+        "EXTRACT_BEGIN 0",      "EXTRACT_ARCHIVE_OK 0", "EXTRACT_PROGRESS 256",  "EXTRACT_PROGRESS 512",
+        "EXTRACT_PROGRESS 768", "EXTRACT_FILE_BEGIN 824", "EXTRACT_PROGRESS 824", "EXTRACT_PROGRESS 828",
+        "EXTRACT_FILE_END 828", "EXTRACT_FILE_BEGIN 829", "EXTRACT_PROGRESS 829", "EXTRACT_PROGRESS 829",
+        "EXTRACT_FILE_END 829", "EXTRACT_FILE_BEGIN 829", "EXTRACT_PROGRESS 829", "EXTRACT_PROGRESS 1085",
+        "EXTRACT_PROGRESS 1128", "EXTRACT_FILE_END 1128", "EXTRACT_VERIFY 1128",  "EXTRACT_END 1128",
+    };
+    EXPECT_EQ(m_recorder.events, expected);
+
+    const auto& r = m_recorder.records;
+    ASSERT_EQ(r.size(), expected.size());
+    EXPECT_EQ(r[0].nTotal, 0u);
+    EXPECT_EQ(r[5].nTotal, 1128u);
+    EXPECT_EQ(std::string(r[5].pszPath), m_install + "\\a.txt");
+    EXPECT_EQ(r[5].nKind, 1);
+    EXPECT_EQ(r[5].nEntrySize, 5u);
+    EXPECT_EQ(r[8].nEntryWritten, 5u);
+    EXPECT_EQ(r[9].nKind, 2);
+    EXPECT_EQ(r[13].nKind, 4);
+    EXPECT_EQ(r[17].nEntrySize, 300u);
+    EXPECT_EQ(r[17].nEntryWritten, 300u);
+    EXPECT_EQ(r[18].pszPath, nullptr);
+    EXPECT_EQ(r[18].nKind, 0);
+    // Nine bits per byte of content.
+    EXPECT_EQ(r.back().nBodyRead, (1128u * 9 + 7) / 8);
+    EXPECT_EQ(r.back().nBodyRead, archive.size() - 4);
+    EXPECT_EQ(r[17].nEntryBodyRead, (1128u * 9 + 7) / 8 - r[13].nBodyRead);
+    for (const ExtractEvent& e : r) {
+        EXPECT_EQ(e.pExtractor, &m_extractor);
+        EXPECT_EQ(e.pUser, &m_recorder);
+    }
+
+    EXPECT_EQ(ReadFileBytes(m_install + "\\a.txt"), a);
+    EXPECT_TRUE(FileExists(m_install + "\\sub\\b.txt"));
+    EXPECT_EQ(ReadFileBytes(m_install + "\\sub\\b.txt"), "");
+    EXPECT_EQ(ReadFileBytes(m_install + "\\c.txt"), c);
+    EXPECT_TRUE(TempFilesIn(m_install).empty());
+}
+
+TEST_F(Extractor, StoredSectionAfterCompressedFiles)
+{
+    std::string big(70000, '\0');
+    for (size_t k = 0; k < big.size(); ++k)
+        big[k] = static_cast<char>(k * 7 + k / 300);
+    const std::vector<TestFile> files = {
+        {"<InstallPath>\\packed.txt", std::string(100, 'p')},
+        {"<InstallPath>\\empty1", "", false},
+        {"<InstallPath>\\stored1.bin", std::string(45, 's'), false},
+        {"<InstallPath>\\big.bin", big, false},
+        {"<InstallPath>\\empty2", "", false},
+    };
+    const std::string archive = BuildArchive(files);
+    m_recorder.answer = [](const ExtractEvent& e) {
+        // Stored units are at most 32 bytes and never run past the content.
+        EXPECT_LE(e.nDone, e.nTotal == 0 ? e.nDone : e.nTotal);
+        return EXTRACT_CONTINUE;
+    };
+    ASSERT_TRUE(Run(Archive(archive)));
+    for (const TestFile& f : files) {
+        const std::string path = m_install + f.path.substr(13);
+        EXPECT_EQ(ReadFileBytes(path), f.content) << path;
+    }
+    EXPECT_EQ(m_recorder.records.back().nBodyRead, archive.size() - 4);
+}
+
+TEST_F(Extractor, EmptyEntriesOnlyAndEmptyDirectory)
+{
+    ASSERT_TRUE(Run(Archive(BuildArchive({{"<InstallPath>\\e1", ""}, {"<InstallPath>\\e2", "", false}}))));
+    EXPECT_TRUE(FileExists(m_install + "\\e1"));
+    EXPECT_TRUE(FileExists(m_install + "\\e2"));
+    EXPECT_EQ(m_recorder.Names().size(), 2u + 2u + 2 * 4 + 2u);  // two progress events in the directory
+
+    PayloadExtractor none;
+    EXPECT_TRUE(none.Extract(Archive(BuildArchive({})).c_str()));
+}
+
+TEST_F(Extractor, TruncatedCompressedSectionRemovesWhatWasWritten)
+{
+    CreateDirectoryA(m_install.c_str(), nullptr);
+    const std::string archive =
+        BuildArchive({{"<InstallPath>\\first.txt", std::string(50, '1')}, {"<InstallPath>\\second.txt", std::string(500, '2')}});
+    const std::string cut = WithChecksum(archive.substr(0, archive.size() - 200));
+    m_extractor.SetCallback(&Recorder::Callback, &m_recorder);
+    EXPECT_FALSE(Run(Archive(cut)));
+    EXPECT_EQ(m_extractor.GetErrorKind(), EXTRACT_ERROR_TRUNCATED);
+    EXPECT_EQ(m_recorder.Names().back(), "EXTRACT_FAILED");
+    EXPECT_FALSE(FileExists(m_install + "\\first.txt"));
+    EXPECT_FALSE(FileExists(m_install + "\\second.txt"));
+    EXPECT_TRUE(ListFiles(m_install).empty()) << ListFiles(m_install).front();
+}
+
+TEST_F(Extractor, ReadOnlyDestinationIsReplaced)
+{
+    CreateDirectoryA(m_install.c_str(), nullptr);
+    const std::string target = m_install + "\\ro.txt";
+    ASSERT_TRUE(WriteFileBytes(target, "old contents"));
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(Run(Archive(BuildArchive({{"<InstallPath>\\ro.txt", "new"}}))));
+    EXPECT_EQ(ReadFileBytes(target), "new");
+    EXPECT_EQ(ListFiles(m_install), std::vector<std::string>{"ro.txt"});
+}
+
+TEST_F(Extractor, DestinationHeldOpenByAnotherProcessFailsTheRename)
+{
+    CreateDirectoryA(m_install.c_str(), nullptr);
+    const std::string target = m_install + "\\held.dll";
+    ASSERT_TRUE(WriteFileBytes(target, "in use"));
+    const std::string base = "QuHoldFile" + std::to_string(GetCurrentProcessId());
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (base + "_ready").c_str());
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, (base + "_release").c_str());
+    std::string command = "\"" + WinPath(QU_HOLD_FILE) + "\" \"" + target + "\" " + base;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ASSERT_EQ(WaitForSingleObject(ready, 20000), WAIT_OBJECT_0);
+
+    const bool ok = Run(Archive(BuildArchive({{"<InstallPath>\\other.txt", "x"}, {"<InstallPath>\\held.dll", "new"}})));
+    SetEvent(release);
+    WaitForSingleObject(pi.hProcess, 20000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(ready);
+    CloseHandle(release);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(m_extractor.GetErrorKind(), EXTRACT_ERROR_SYSTEM);
+    const DWORD code = m_extractor.GetSystemError();
+    EXPECT_TRUE(code == ERROR_ALREADY_EXISTS || code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED) << code;
+    EXPECT_FALSE(FileExists(m_install + "\\other.txt"));
+    EXPECT_TRUE(TempFilesIn(m_install).empty());
+}
+
+TEST_F(Extractor, WritesThroughATemporaryNameUnlessTheFolderIsTooDeep)
+{
+    // A folder path of more than 246 characters leaves no room for a temporary name.
+    std::string deep = m_install;
+    while (deep.size() < 230)
+        deep += "\\abcdefgh";
+    deep += "\\" + std::string(246 - deep.size(), 'x');
+    const std::string content(2000, 'd');
+    std::vector<std::vector<std::string>> seen;  // the folder's files while each entry is being written
+    std::string last;
+    m_recorder.answer = [&](const ExtractEvent& e) {
+        if (e.nCode == EXTRACT_PROGRESS && e.pszPath && e.nEntryWritten > 0 && e.nEntryWritten < e.nEntrySize &&
+            last != e.pszPath) {
+            last = e.pszPath;
+            seen.push_back(ListFiles(last.substr(0, last.rfind('\\'))));
+        }
+        return EXTRACT_CONTINUE;
+    };
+    const std::string deepFile = deep + "\\f.txt";
+    ASSERT_LT(deepFile.size(), 260u);
+    ASSERT_TRUE(Run(Archive(BuildArchive({{"<InstallPath>\\n.txt", content}, {deepFile, content}}))));
+    ASSERT_EQ(deep.size(), 247u);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(TempFilesIn(m_install).empty());
+    ASSERT_EQ(seen[0].size(), 1u);
+    EXPECT_EQ(seen[0][0].substr(0, 2), "qu");
+    EXPECT_EQ(seen[1], std::vector<std::string>{"f.txt"});
+    EXPECT_EQ(ReadFileBytes(deepFile), content);
+    EXPECT_EQ(ReadFileBytes(m_install + "\\n.txt"), content);
+}
+
+TEST_F(Extractor, SkippingEveryEntryWritesNothing)
+{
+    CreateDirectoryA(m_install.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(m_install + "\\keep.txt", "kept"));
+    m_recorder.answer = [](const ExtractEvent& e) { return e.nCode == EXTRACT_FILE_BEGIN ? EXTRACT_SKIP : EXTRACT_CONTINUE; };
+    ASSERT_TRUE(Run(Archive(BuildArchive({{"<InstallPath>\\keep.txt", "new"}, {"<InstallPath>\\new.txt", "n", false}}))));
+    EXPECT_EQ(ReadFileBytes(m_install + "\\keep.txt"), "kept");
+    EXPECT_EQ(ListFiles(m_install), std::vector<std::string>{"keep.txt"});
+    const auto names = m_recorder.Names();
+    EXPECT_EQ(std::count(names.begin(), names.end(), "EXTRACT_FILE_END"), 0);
+    EXPECT_EQ(names.back(), "EXTRACT_END");
+}
+
+TEST_F(Extractor, CallbackStopFailsWithKind5AndRemovesWrittenFiles)
+{
+    m_recorder.answer = [](const ExtractEvent& e) {
+        return e.nCode == EXTRACT_FILE_BEGIN && std::string(e.pszPath).find("two") != std::string::npos ? EXTRACT_STOP
+                                                                                                           : EXTRACT_CONTINUE;
+    };
+    EXPECT_FALSE(Run(Archive(BuildArchive({{"<InstallPath>\\one.txt", "1"}, {"<InstallPath>\\two.txt", "2"}}))));
+    EXPECT_EQ(m_extractor.GetErrorKind(), EXTRACT_ERROR_CANCELLED);
+    EXPECT_FALSE(FileExists(m_install + "\\one.txt"));
+    EXPECT_FALSE(FileExists(m_install + "\\two.txt"));
+    EXPECT_EQ(m_recorder.Names().back(), "EXTRACT_FAILED");
+}
+
+TEST_F(Extractor, WrongFileChecksumFailsVerificationAndRemovesTheFiles)
+{
+    TestFile bad{"<InstallPath>\\bad.txt", "bad"};
+    bad.checksumDelta = 1;
+    TestFile unverified{"<InstallPath>\\free.txt", "free"};
+    unverified.verified = false;
+    EXPECT_FALSE(Run(Archive(BuildArchive({{"<InstallPath>\\good.txt", "good"}, unverified, bad}))));
+    EXPECT_EQ(m_extractor.GetErrorKind(), EXTRACT_ERROR_VERIFY);
+    const auto names = m_recorder.Names();
+    ASSERT_GE(names.size(), 2u);
+    EXPECT_EQ(names[names.size() - 2], "EXTRACT_VERIFY");
+    EXPECT_TRUE(ListFiles(m_install).empty());
+}
+
+TEST_F(Extractor, SamplesFolderAndPlaceholdersInPaths)
+{
+    m_extractor.SetSamplesFolder(" " + m_folder + "\\Samples\\ ");
+    ASSERT_TRUE(Run(Archive(BuildArchive({{"<SamplePath>\\s.dat", "sample", true, 4}}))));
+    EXPECT_EQ(ReadFileBytes(m_folder + "\\Samples\\s.dat"), "sample");
+    EXPECT_EQ(m_extractor.GetSamplesFolder(), m_folder + "\\Samples");
+}
+
+#ifdef QU_PAYLOAD_FILE
+// The installer's own payload, written by mkpayload, extracts byte for byte as its manifest lists it.
+TEST_F(Extractor, PayloadBuiltByMkpayloadExtractsByteForByte)
+{
+    const std::string manifest = WinPath(QU_PAYLOAD_MANIFEST);
+    const std::string sourceFolder = manifest.substr(0, manifest.rfind('\\'));
+    const std::string samples = m_folder + "\\Samples";
+    m_extractor.SetSamplesFolder(samples);
+    m_recorder.answer = [](const ExtractEvent& e) {
+        // Files outside the test folder (shared data under <CommonData>) are left alone.
+        if (e.nCode == EXTRACT_FILE_BEGIN && std::string(e.pszPath).find(TestRoot()) == std::string::npos)
+            return EXTRACT_SKIP;
+        return EXTRACT_CONTINUE;
+    };
+    ASSERT_TRUE(Run(WinPath(QU_PAYLOAD_FILE))) << m_extractor.GetErrorKind();
+
+    std::istringstream lines(ReadFileBytes(manifest));
+    std::string line;
+    int compared = 0;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');)
+            fields.push_back(cell);
+        ASSERT_EQ(fields.size(), 4u) << line;
+        std::string destination = m_extractor.ExpandPlaceholders(fields[2]);
+        if (destination.find(TestRoot()) == std::string::npos)
+            continue;
+        std::string source = fields[3];
+        std::replace(source.begin(), source.end(), '/', '\\');
+        EXPECT_EQ(ReadFileBytes(destination), ReadFileBytes(sourceFolder + "\\" + source)) << destination;
+        ++compared;
+    }
+    EXPECT_GT(compared, 3);
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,168 @@
+#include "TestSupport.h"
+
+#include "ArchiveFormat.h"
+#include "Handles.h"
+#include "Hash33.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+std::string WinPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((path + "\\*").c_str(), &data));
+    if (find) {
+        do {
+            const std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string child = path + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(find.Get(), &data));
+    }
+    find.Close();
+    RemoveDirectoryA(path.c_str());
+}
+
+std::string TestRoot() { return WinPath(QU_TEST_TMP); }
+
+std::string FreshFolder(const std::string& name)
+{
+    const std::string root = TestRoot();
+    CreateDirectoryA(root.c_str(), nullptr);
+    const std::string folder = root + "\\" + name;
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadFileBytes(const std::string& path)
+{
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+    std::string bytes;
+    if (!file)
+        return bytes;
+    char block[65536];
+    DWORD got = 0;
+    while (ReadFile(file.Get(), block, sizeof block, &got, nullptr) && got > 0)
+        bytes.append(block, got);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+std::vector<std::string> ListFiles(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
+    if (find) {
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(data.cFileName);
+        } while (FindNextFileA(find.Get(), &data));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> TempFilesIn(const std::string& folder)
+{
+    std::vector<std::string> found;
+    for (const std::string& name : ListFiles(folder)) {
+        std::string lower = name;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return static_cast<char>(tolower(c)); });
+        if (lower.size() > 6 && lower.compare(0, 2, "qu") == 0 && lower.compare(lower.size() - 4, 4, ".tmp") == 0)
+            found.push_back(name);
+    }
+    return found;
+}
+
+namespace {
+
+class BitWriter {
+public:
+    void Put(unsigned value, unsigned bits)
+    {
+        for (unsigned k = bits; k-- > 0;) {
+            m_byte = static_cast<unsigned char>((m_byte << 1) | ((value >> k) & 1));
+            if (++m_bits == 8) {
+                m_out.push_back(static_cast<char>(m_byte));
+                m_byte = 0;
+                m_bits = 0;
+            }
+        }
+    }
+    std::string Finish()
+    {
+        if (m_bits > 0)
+            m_out.push_back(static_cast<char>(m_byte << (8 - m_bits)));
+        m_bits = 0;
+        return m_out;
+    }
+
+private:
+    std::string m_out;
+    unsigned char m_byte = 0;
+    unsigned m_bits = 0;
+};
+
+}  // namespace
+
+std::string BuildArchive(const std::vector<TestFile>& files)
+{
+    std::vector<DirectoryEntry> entries;
+    for (const TestFile& f : files) {
+        DirectoryEntry e;
+        e.size = static_cast<uint32_t>(f.content.size());
+        e.checksum = f.verified ? Hash33(f.content.data(), f.content.size()) + f.checksumDelta : 0;
+        e.path = f.path;
+        e.compressed = f.compressed;
+        e.kind = f.kind;
+        entries.push_back(e);
+    }
+    const std::vector<unsigned char> directory = EncodeDirectory(entries);
+    std::string compressed(directory.begin(), directory.end());
+    std::string stored;
+    for (const TestFile& f : files)
+        (f.compressed ? compressed : stored) += f.content;
+    BitWriter writer;
+    for (unsigned char c : compressed) {
+        writer.Put(0, 1);
+        writer.Put(c, 8);
+    }
+    return WithChecksum(std::string(4, '\0') + writer.Finish() + stored);
+}
+
+std::string WithChecksum(const std::string& archive)
+{
+    std::string out = archive;
+    if (out.size() < 4)
+        return out;
+    unsigned char field[4];
+    WriteLE32(field, Hash33(out.data() + 4, out.size() - 4));
+    out.replace(0, 4, reinterpret_cast<const char*>(field), 4);
+    return out;
+}

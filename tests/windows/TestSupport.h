@@ -1,0 +1,39 @@
+// Helpers of the Windows tests: scratch folders in the build tree, files, and an independent archive writer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A Linux path of the build tree as Wine sees it (drive Z:).
+std::string WinPath(const std::string& unixPath);
+
+// The tests' scratch root in the build tree.
+std::string TestRoot();
+
+// An empty scratch folder for one test, inside the build tree.
+std::string FreshFolder(const std::string& name);
+void RemoveTree(const std::string& path);
+
+bool FileExists(const std::string& path);
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// Names of the files directly inside folder, sorted.
+std::vector<std::string> ListFiles(const std::string& folder);
+// Names that look like the extractor's temporary files ("qu*.tmp").
+std::vector<std::string> TempFilesIn(const std::string& folder);
+
+struct TestFile {
+    std::string path;  // destination, may hold placeholders
+    std::string content;
+    bool compressed = true;
+    int32_t kind = 0;
+    bool verified = true;        // carry the file's checksum (else 0)
+    uint32_t checksumDelta = 0;  // added to the checksum, to make it wrong
+};
+
+// An archive written with literal tokens only (every token: flag 0, then the byte), independent of the
+// project's encoder. Compressed files must come before stored ones.
+std::string BuildArchive(const std::vector<TestFile>& files);
+// The same with the checksum field recomputed for the given (for example cut) body.
+std::string WithChecksum(const std::string& archive);
