@@ -3,12 +3,12 @@
 # already compressed files) against Wine's xcopy copying the same files. Prints both times and the ratio
 # from one run. The payload is built once and reused (delete build/bench/wine-extract to rebuild it).
 #
-#   bench/wine-extract.sh
+#   bench/wine-extract.sh [BUILD_TREE]     (default build/win64)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-build=build/win64
+build=${1:-build/win64}
 work=$root/build/bench/wine-extract
 src=$work/files
 archive=$work/payload.bin
@@ -21,7 +21,7 @@ done
 extractor=$build/tools/payload-extract/payload-extract.exe
 if [ -z "$mkpayload" ] || [ ! -f "$extractor" ]; then
   echo "== Building mkpayload and payload-extract"
-  cmake --preset win64 >/dev/null
+  [ -f "$build/CMakeCache.txt" ] || cmake --preset win64 -B "$build" >/dev/null
   cmake --build "$build" -j2 --target host_tools payload-extract
   mkpayload=$root/$build/host/tools/mkpayload
 fi

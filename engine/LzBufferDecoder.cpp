@@ -36,6 +36,7 @@ LzStatus LzBufferDecoder::DecodeTo(uint64_t target)
             break;
         }
         uint64_t bits;
+        bool literalMissing = false;
         if (m_size >= 8 && bit <= fastEnd) {
             bits = LoadBigEndian64(m_data + (bit >> 3)) << (bit & 7);
         } else {
@@ -45,11 +46,13 @@ LzStatus LzBufferDecoder::DecodeTo(uint64_t target)
             if (first < m_size)
                 std::memcpy(tail, m_data + first, std::min<size_t>(8, m_size - first));
             bits = LoadBigEndian64(tail) << (bit & 7);
-            const unsigned need = (bits >> 63) ? LZ_MATCH_TOKEN_BITS : LZ_LITERAL_TOKEN_BITS;
-            if (bit + 1 > totalBits || bit + need > totalBits) {
+            // Like the streaming decoder, check a match's reference before its literal is missed.
+            const unsigned header = (bits >> 63) ? LZ_MATCH_TOKEN_BITS - LZ_LITERAL_BITS : 1;
+            if (bit + header > totalBits) {
                 status = LzStatus::Truncated;
                 break;
             }
+            literalMissing = bit + header + LZ_LITERAL_BITS > totalBits;
         }
         if (bits >> 63) {
             const size_t position = static_cast<size_t>(bits >> 51) & 0xFFF;
@@ -63,6 +66,10 @@ LzStatus LzBufferDecoder::DecodeTo(uint64_t target)
                 source = position;
             } else {
                 source = produced - LZ_WINDOW_SIZE + position;
+            }
+            if (literalMissing) {
+                status = LzStatus::Truncated;
+                break;
             }
             if (source + length <= produced) {
                 // Load all 32 bytes before storing: source and destination may overlap past the match.
@@ -80,6 +87,10 @@ LzStatus LzBufferDecoder::DecodeTo(uint64_t target)
             produced += length + 1;
             bit += LZ_MATCH_TOKEN_BITS;
         } else {
+            if (literalMissing) {
+                status = LzStatus::Truncated;
+                break;
+            }
             out[produced++] = static_cast<unsigned char>(bits >> 55);
             bit += LZ_LITERAL_TOKEN_BITS;
         }

@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr unsigned HASH_BITS = 15;
-constexpr size_t HASH_SIZE = size_t(1) << HASH_BITS;
+constexpr unsigned MAX_HASH_BITS = 15;
+constexpr unsigned MIN_HASH_BITS = 8;
 constexpr uint32_t NONE = 0;  // chains store position + 1
 
 inline uint32_t Load32(const unsigned char* p)
@@ -47,20 +47,26 @@ inline unsigned CommonPrefix(const unsigned char* a, const unsigned char* b, uns
 
 // Exact longest-match finder over the 4096-byte window.
 //
-// Hash chains of 3, 4, 5, 6, 8, 12, 16 and 24 bytes, each holding only positions s with s + k <= i (inserted lazily),
-// so every chain member can give a match of at least k bytes without reading its own output. To beat the
-// best length so far, a source must match need = best + 1 bytes, so it sits in the chain of the largest
-// k <= need: walking that chain completely (no cut-offs) finds it, and longer k means far shorter chains.
-// Length 2 needs only the most recent earlier occurrence of the byte pair.
+// Hash chains of 2, 3, 4, 5, 6, 8, 12, 16 and 24 bytes, each holding only positions s with s + k <= i
+// (inserted lazily), so every chain member can give a match of at least k bytes without reading its own
+// output. To beat the best length so far, a source must match need = best + 1 bytes, so it sits in the chain
+// of the largest k <= need: walking that chain completely (no cut-offs) finds it, and longer k means far
+// shorter chains.
 class MatchFinder {
 public:
     MatchFinder(const unsigned char* data, size_t size)
-        : m_data(data), m_size(size), m_pair(65536, NONE)
+        : m_data(data), m_size(size)
     {
+        // Small inputs get small tables: setting them up would cost more than encoding.
+        unsigned bits = MIN_HASH_BITS;
+        while (bits < MAX_HASH_BITS && (size_t(1) << bits) < size)
+            ++bits;
         for (auto& level : m_levels) {
-            level.head.assign(HASH_SIZE, NONE);
-            level.prev.assign(LZ_WINDOW_SIZE, NONE);
+            level.shift = 64 - bits;
+            level.head.assign(size_t(1) << bits, NONE);
+            level.prev.assign(std::min(LZ_WINDOW_SIZE, size_t(1) << bits), NONE);
         }
+        m_ringMask = std::min(LZ_WINDOW_SIZE, size_t(1) << bits) - 1;
         for (unsigned level = 0; level < LEVELS; ++level)
             m_levels[level].k = LEVEL_BYTES[level];
     }
@@ -80,22 +86,13 @@ public:
         const unsigned char* current = m_data + i;
         while (best < cap) {
             const unsigned need = best + 1;
-            if (need == 2) {
-                const uint32_t entry = m_pair[current[0] | current[1] << 8];
-                if (entry == NONE || entry - 1 < lowest)
-                    break;
-                const size_t s = entry - 1;
-                best = CommonPrefix(m_data + s, current, static_cast<unsigned>(std::min<size_t>(cap, i - s)));
-                bestDistance = static_cast<unsigned>(i - s);
-                continue;
-            }
             Level& level = m_levels[LevelFor(need)];
             bool raised = false;
             for (uint32_t entry = level.head[level.Hash(current)]; entry != NONE;) {
                 const size_t s = entry - 1;
                 if (s < lowest)
                     break;
-                entry = level.prev[s & LZ_WINDOW_MASK];
+                entry = level.prev[s & m_ringMask];
                 if (i - s <= best || m_data[s + best] != current[best])
                     continue;
                 const unsigned found =
@@ -123,14 +120,16 @@ public:
 private:
     struct Level {
         unsigned k = 0;
+        unsigned shift = 0;
         std::vector<uint32_t> head;
-        std::vector<uint32_t> prev;  // ring over the window, indexed by position
+        std::vector<uint32_t> prev;  // ring over the window (or the whole input), indexed by position
 
         uint32_t Hash(const unsigned char* p) const
         {
             constexpr uint64_t M1 = 0x9E3779B97F4A7C15ull, M2 = 0xC2B2AE3D27D4EB4Full;
             uint64_t v;
             switch (k) {
+            case 2: v = uint64_t(p[0]) | uint64_t(p[1]) << 8; break;
             case 3: v = uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16; break;
             case 4: v = Load32(p); break;
             case 5: v = Load32(p) | uint64_t(p[4]) << 32; break;
@@ -140,12 +139,12 @@ private:
             case 16: v = Load64(p) * M2 ^ Load64(p + 8); break;
             default: v = (Load64(p) * M2 ^ Load64(p + 8)) * M2 ^ Load64(p + 16); break;
             }
-            return static_cast<uint32_t>((v * M1) >> (64 - HASH_BITS));
+            return static_cast<uint32_t>((v * M1) >> shift);
         }
     };
 
-    static constexpr unsigned LEVELS = 8;
-    static constexpr unsigned LEVEL_BYTES[LEVELS] = {3, 4, 5, 6, 8, 12, 16, 24};
+    static constexpr unsigned LEVELS = 9;
+    static constexpr unsigned LEVEL_BYTES[LEVELS] = {2, 3, 4, 5, 6, 8, 12, 16, 24};
 
     // The chain of the longest hashed prefix that a source matching need bytes must share.
     static unsigned LevelFor(unsigned need)
@@ -159,24 +158,20 @@ private:
     // Positions become sources for k-byte matches once their k bytes lie before i.
     void Insert(size_t i)
     {
-        if (i >= 2) {
-            const size_t j = i - 2;
-            m_pair[m_data[j] | m_data[j + 1] << 8] = static_cast<uint32_t>(j + 1);
-        }
         for (auto& level : m_levels) {
             if (i < level.k)
                 continue;
             const size_t j = i - level.k;
             uint32_t& head = level.head[level.Hash(m_data + j)];
-            level.prev[j & LZ_WINDOW_MASK] = head;
+            level.prev[j & m_ringMask] = head;
             head = static_cast<uint32_t>(j + 1);
         }
     }
 
     const unsigned char* m_data;
     size_t m_size;
-    std::vector<uint32_t> m_pair;
     Level m_levels[LEVELS];
+    size_t m_ringMask = LZ_WINDOW_MASK;
     unsigned m_previousLength = 0;
     unsigned m_previousDistance = 0;
 };

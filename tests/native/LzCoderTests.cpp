@@ -199,6 +199,12 @@ TEST(LzWindow, TruncatedTokens)
     cut.resize(1);   // ends inside the first literal
     DecodeBoth(cut, 1, LzStatus::Truncated);
     DecodeBoth(Bytes{}, 1, LzStatus::Truncated);
+
+    // A bad reference is reported even when the input ends before the token's literal.
+    TokenWriter early;
+    early.Literal('a');
+    early.Put(1, 1), early.Put(5, 12), early.Put(0, 5);
+    DecodeBoth(early.Data(), 3, LzStatus::BadReference);
 }
 
 TEST(LzEncoder, MatchFinderIsExact)

@@ -1,0 +1,44 @@
+// Fuzzes the decoders and the archive reader: the streaming and the in-memory decoder must agree on every
+// input, the reader must never crash, and the encoder must round-trip the input.
+#include "ArchiveReader.h"
+#include "LzBufferDecoder.h"
+#include "LzDecoder.h"
+#include "LzEncoder.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // Streaming decoder until it stops.
+    LzDecoder streaming;
+    size_t next = 0;
+    auto source = [&]() -> int { return next < size ? data[next++] : LZ_SOURCE_END; };
+    std::vector<unsigned char> streamed;
+    LzStatus streamStatus;
+    for (;;) {
+        unsigned char token[LZ_MAX_TOKEN_OUTPUT];
+        unsigned length = 0;
+        streamStatus = streaming.DecodeToken(source, token, length);
+        if (streamStatus != LzStatus::Ok)
+            break;
+        streamed.insert(streamed.end(), token, token + length);
+    }
+    // The in-memory decoder must stop at the same token for the same reason.
+    LzBufferDecoder buffered(data, size);
+    const LzStatus bufferStatus = buffered.DecodeTo(~uint64_t(0));
+    if (bufferStatus != streamStatus || buffered.Output() != streamed)
+        std::abort();
+
+    const ArchiveReport report = ReadArchive(data, size);
+    if (report.Valid() && report.files.size() != report.entries.size())
+        std::abort();
+
+    const std::vector<unsigned char> encoded = LzEncode(data, size);
+    std::vector<unsigned char> decoded;
+    if (!LzDecodeBuffer(encoded.data(), encoded.size(), size, decoded) ||
+        (size != 0 && std::memcmp(decoded.data(), data, size) != 0))
+        std::abort();
+    return 0;
+}
