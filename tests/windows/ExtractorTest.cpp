@@ -311,20 +311,23 @@ TEST_F(Extractor, SamplesFolderAndPlaceholdersInPaths)
 }
 
 #ifdef QU_PAYLOAD_FILE
-// The installer's own payload, written by mkpayload, extracts byte for byte as its manifest lists it.
-TEST_F(Extractor, PayloadBuiltByMkpayloadExtractsByteForByte)
+// An archive of the product's files extracts byte for byte as its manifest lists them.
+void ExpectRoundTrip(PayloadExtractor& extractor, Recorder& recorder, const std::string& folder,
+                     const std::string& archive)
 {
     const std::string manifest = WinPath(QU_PAYLOAD_MANIFEST);
     const std::string sourceFolder = manifest.substr(0, manifest.rfind('\\'));
-    const std::string samples = m_folder + "\\Samples";
-    m_extractor.SetSamplesFolder(samples);
-    m_recorder.answer = [](const ExtractEvent& e) {
+    const std::string samples = folder + "\\Samples";
+    extractor.SetSamplesFolder(samples);
+    recorder.answer = [](const ExtractEvent& e) {
         // Files outside the test folder (shared data under <CommonData>) are left alone.
         if (e.nCode == EXTRACT_FILE_BEGIN && std::string(e.pszPath).find(TestRoot()) == std::string::npos)
             return EXTRACT_SKIP;
         return EXTRACT_CONTINUE;
     };
-    ASSERT_TRUE(Run(WinPath(QU_PAYLOAD_FILE))) << m_extractor.GetErrorKind();
+    extractor.SetInstallFolder(folder + "\\Install");
+    extractor.SetCallback(&Recorder::Callback, &recorder);
+    ASSERT_TRUE(extractor.Extract(archive.c_str())) << extractor.GetErrorKind();
 
     std::istringstream lines(ReadFileBytes(manifest));
     std::string line;
@@ -339,7 +342,7 @@ TEST_F(Extractor, PayloadBuiltByMkpayloadExtractsByteForByte)
         for (std::string cell; std::getline(cells, cell, '\t');)
             fields.push_back(cell);
         ASSERT_EQ(fields.size(), 4u) << line;
-        std::string destination = m_extractor.ExpandPlaceholders(fields[2]);
+        std::string destination = extractor.ExpandPlaceholders(fields[2]);
         if (destination.find(TestRoot()) == std::string::npos)
             continue;
         std::string source = fields[3];
@@ -348,6 +351,16 @@ TEST_F(Extractor, PayloadBuiltByMkpayloadExtractsByteForByte)
         ++compared;
     }
     EXPECT_GT(compared, 3);
+}
+
+TEST_F(Extractor, PayloadWrittenByMkpayloadExtractsByteForByte)
+{
+    ExpectRoundTrip(m_extractor, m_recorder, m_folder, WinPath(QU_PAYLOAD_FILE));
+}
+
+TEST_F(Extractor, PayloadWrittenByTheReferenceWriterExtractsByteForByte)
+{
+    ExpectRoundTrip(m_extractor, m_recorder, m_folder, WinPath(QU_REFERENCE_PAYLOAD_FILE));
 }
 #endif
 
