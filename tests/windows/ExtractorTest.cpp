@@ -302,6 +302,37 @@ TEST_F(Extractor, WrongFileChecksumFailsVerificationAndRemovesTheFiles)
     EXPECT_TRUE(ListFiles(m_install).empty());
 }
 
+UINT g_dispatched = 0;
+
+LRESULT CALLBACK DispatchCounter(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP + 7)
+        ++g_dispatched;
+    return DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+TEST_F(Extractor, PendingWindowMessagesAreDispatchedWhileItWorks)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DispatchCounter;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QuExtractPump";
+    RegisterClassA(&wc);
+    HWND hWnd = CreateWindowA("QuExtractPump", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(hWnd);
+    g_dispatched = 0;
+    PostMessageA(hWnd, WM_APP + 7, 0, 0);
+    UINT atFirstFile = 0;
+    m_recorder.answer = [&](const ExtractEvent& e) {
+        if (e.nCode == EXTRACT_FILE_BEGIN && atFirstFile == 0)
+            atFirstFile = g_dispatched + 1;
+        return EXTRACT_CONTINUE;
+    };
+    ASSERT_TRUE(Run(Archive(BuildArchive({{"<InstallPath>\\a.txt", "a"}}))));
+    EXPECT_EQ(atFirstFile, 2u);  // dispatched before the first file began
+    DestroyWindow(hWnd);
+}
+
 TEST_F(Extractor, SamplesFolderAndPlaceholdersInPaths)
 {
     m_extractor.SetSamplesFolder(" " + m_folder + "\\Samples\\ ");
