@@ -15,6 +15,51 @@ inline uint64_t LoadBigEndian64(const unsigned char* p)
 
 }  // namespace
 
+namespace {
+
+// Decodes the token whose first bit is the top bit of bits, writing at out + produced; size receives its bits.
+inline LzStatus DecodeToken(uint64_t bits, bool literalMissing, unsigned char* out, size_t& produced, unsigned& size)
+{
+    if (!(bits >> 63)) {
+        if (literalMissing)
+            return LzStatus::Truncated;
+        out[produced++] = static_cast<unsigned char>(bits >> 55);
+        size = LZ_LITERAL_TOKEN_BITS;
+        return LzStatus::Ok;
+    }
+    const size_t position = static_cast<size_t>(bits >> 51) & 0xFFF;
+    const size_t length = (static_cast<size_t>(bits >> 46) & 31) + 1;
+    size_t source;
+    if (produced < LZ_WINDOW_SIZE) {
+        if (position + length > produced)
+            return LzStatus::BadReference;
+        source = position;
+    } else {
+        source = produced - LZ_WINDOW_SIZE + position;
+    }
+    // Like the streaming decoder, a bad reference is reported before a missing literal.
+    if (literalMissing)
+        return LzStatus::Truncated;
+    if (source + length <= produced) {
+        // Load all 32 bytes before storing: source and destination may overlap past the match.
+        unsigned char copy[LZ_MAX_MATCH];
+        std::memcpy(copy, out + source, LZ_MAX_MATCH);
+        std::memcpy(out + produced, copy, LZ_MAX_MATCH);
+    } else {
+        // The match runs past the newest byte and continues at the oldest one.
+        for (size_t k = 0; k < length; ++k) {
+            const size_t from = source + k;
+            out[produced + k] = out[from < produced ? from : from - LZ_WINDOW_SIZE];
+        }
+    }
+    out[produced + length] = static_cast<unsigned char>(bits >> 38);
+    produced += length + 1;
+    size = LZ_MATCH_TOKEN_BITS;
+    return LzStatus::Ok;
+}
+
+}  // namespace
+
 LzStatus LzBufferDecoder::DecodeTo(uint64_t target)
 {
     size_t produced = m_out.size();
@@ -30,69 +75,41 @@ LzStatus LzBufferDecoder::DecodeTo(uint64_t target)
     const uint64_t fastEnd = m_size >= 8 ? (static_cast<uint64_t>(m_size) - 8) * 8 : 0;
     LzStatus status = LzStatus::Ok;
     uint64_t bit = m_bit;
-    while (produced < target) {
+    while (status == LzStatus::Ok && produced < target) {
         if (produced >= limit) {
             status = LzStatus::Truncated;
             break;
         }
-        uint64_t bits;
-        bool literalMissing = false;
+        unsigned size = 0;
         if (m_size >= 8 && bit <= fastEnd) {
-            bits = LoadBigEndian64(m_data + (bit >> 3)) << (bit & 7);
+            // One load holds at least 57 bits: take tokens while a whole match token still fits.
+            uint64_t bits = LoadBigEndian64(m_data + (bit >> 3)) << (bit & 7);
+            unsigned available = 64 - static_cast<unsigned>(bit & 7);
+            for (;;) {
+                status = DecodeToken(bits, false, out, produced, size);
+                if (status != LzStatus::Ok)
+                    break;
+                bit += size;
+                bits <<= size;
+                available -= size;
+                if (available < LZ_MATCH_TOKEN_BITS || produced >= target || produced >= limit)
+                    break;
+            }
         } else {
-            // Near the end: assemble what is left, zero-filled; check the token fits below.
+            // Near the end: assemble what is left, zero-filled, and check the fields are really there.
             unsigned char tail[8] = {};
             const size_t first = static_cast<size_t>(bit >> 3);
             if (first < m_size)
                 std::memcpy(tail, m_data + first, std::min<size_t>(8, m_size - first));
-            bits = LoadBigEndian64(tail) << (bit & 7);
-            // Like the streaming decoder, check a match's reference before its literal is missed.
+            const uint64_t bits = LoadBigEndian64(tail) << (bit & 7);
             const unsigned header = (bits >> 63) ? LZ_MATCH_TOKEN_BITS - LZ_LITERAL_BITS : 1;
             if (bit + header > totalBits) {
                 status = LzStatus::Truncated;
                 break;
             }
-            literalMissing = bit + header + LZ_LITERAL_BITS > totalBits;
-        }
-        if (bits >> 63) {
-            const size_t position = static_cast<size_t>(bits >> 51) & 0xFFF;
-            const size_t length = (static_cast<size_t>(bits >> 46) & 31) + 1;
-            size_t source;
-            if (produced < LZ_WINDOW_SIZE) {
-                if (position + length > produced) {
-                    status = LzStatus::BadReference;
-                    break;
-                }
-                source = position;
-            } else {
-                source = produced - LZ_WINDOW_SIZE + position;
-            }
-            if (literalMissing) {
-                status = LzStatus::Truncated;
-                break;
-            }
-            if (source + length <= produced) {
-                // Load all 32 bytes before storing: source and destination may overlap past the match.
-                unsigned char copy[LZ_MAX_MATCH];
-                std::memcpy(copy, out + source, LZ_MAX_MATCH);
-                std::memcpy(out + produced, copy, LZ_MAX_MATCH);
-            } else {
-                // The match runs past the newest byte and continues at the oldest one.
-                for (size_t k = 0; k < length; ++k) {
-                    const size_t from = source + k;
-                    out[produced + k] = out[from < produced ? from : from - LZ_WINDOW_SIZE];
-                }
-            }
-            out[produced + length] = static_cast<unsigned char>(bits >> 38);
-            produced += length + 1;
-            bit += LZ_MATCH_TOKEN_BITS;
-        } else {
-            if (literalMissing) {
-                status = LzStatus::Truncated;
-                break;
-            }
-            out[produced++] = static_cast<unsigned char>(bits >> 55);
-            bit += LZ_LITERAL_TOKEN_BITS;
+            status = DecodeToken(bits, bit + header + LZ_LITERAL_BITS > totalBits, out, produced, size);
+            if (status == LzStatus::Ok)
+                bit += size;
         }
     }
     m_bit = bit;
