@@ -41,8 +41,9 @@ TEST(CopyPayloadToTemp, WithoutThePayloadResourceNamesTheFailingStep)
 TEST(CopyPayloadToTemp, AFailedCopyLeavesNoTemporaryFile)
 {
     // A temporary folder that does not exist makes GetTempFileName fail; one that is too long fails earlier.
-    char saved[MAX_PATH];
-    const DWORD n = GetEnvironmentVariableA("TMP", saved, MAX_PATH);
+    char savedTmp[MAX_PATH], savedTemp[MAX_PATH];
+    const DWORD tmp = GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
+    const DWORD temp = GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
     const std::string folder = FreshFolder("payload_copy");
     const std::string gone = folder + "\\missing";
     SetEnvironmentVariableA("TMP", gone.c_str());
@@ -53,8 +54,8 @@ TEST(CopyPayloadToTemp, AFailedCopyLeavesNoTemporaryFile)
     EXPECT_TRUE(error.find("(GetTempFileName)") != std::string::npos ||
                 error.find("(GetTempPath)") != std::string::npos)
         << error;
-    SetEnvironmentVariableA("TMP", n ? saved : nullptr);
-    SetEnvironmentVariableA("TEMP", n ? saved : nullptr);
+    SetEnvironmentVariableA("TMP", tmp ? savedTmp : nullptr);
+    SetEnvironmentVariableA("TEMP", temp ? savedTemp : nullptr);
     EXPECT_TRUE(ListFiles(folder).empty());
     RemoveTree(folder);
 }

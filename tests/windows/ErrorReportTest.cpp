@@ -1,0 +1,98 @@
+// Error reports shown in real message boxes, read back and closed by a watcher thread.
+#include "ErrorReport.h"
+#include "WinApp.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+struct SeenBox {
+    std::string caption;
+    std::string text;
+};
+
+// Waits for a message box of this process, reads it and presses OK.
+SeenBox WatchForMessageBox()
+{
+    SeenBox seen;
+    for (int k = 0; k < 400; ++k) {
+        struct Search {
+            HWND found = nullptr;
+        } search;
+        EnumWindows(
+            [](HWND hWnd, LPARAM lParam) -> BOOL {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(hWnd, &pid);
+                char cls[16] = {};
+                GetClassNameA(hWnd, cls, sizeof cls);
+                if (pid == GetCurrentProcessId() && std::string(cls) == "#32770" && IsWindowVisible(hWnd)) {
+                    reinterpret_cast<Search*>(lParam)->found = hWnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            char buffer[1024] = {};
+            GetWindowTextA(search.found, buffer, sizeof buffer);
+            seen.caption = buffer;
+            GetDlgItemTextA(search.found, 0xFFFF, buffer, sizeof buffer);
+            seen.text = buffer;
+            PostMessageA(GetDlgItem(search.found, IDOK), BM_CLICK, 0, 0);
+            return seen;
+        }
+        Sleep(25);
+    }
+    return seen;
+}
+
+SeenBox Report(DWORD code, const char* format)
+{
+    SeenBox seen;
+    std::thread watcher([&] { seen = WatchForMessageBox(); });
+    ReportSystemError(code, format, 0);
+    watcher.join();
+    return seen;
+}
+
+std::string SystemText(DWORD code)
+{
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+                   code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string s = text ? text : "";
+    LocalFree(text);
+    return s;
+}
+
+// The message box control drops the trailing line break of the system text.
+std::string Trimmed(std::string s)
+{
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
+        s.pop_back();
+    return s;
+}
+
+TEST(ReportSystemError, ShowsTheSystemTextCaptionedWithTheApplicationName)
+{
+    CWinApp app("Installer -- Sarventa 5.23i");
+    const SeenBox seen = Report(ERROR_BAD_PATHNAME, "%s");
+    EXPECT_EQ(seen.caption, "Installer -- Sarventa 5.23i");
+    ASSERT_FALSE(SystemText(ERROR_BAD_PATHNAME).empty());
+    EXPECT_EQ(Trimmed(seen.text), Trimmed(SystemText(ERROR_BAD_PATHNAME)));
+}
+
+TEST(ReportSystemError, FormatWithPrefixAndUnknownCodes)
+{
+    CWinApp app("Caption");
+    const SeenBox prefixed = Report(ERROR_BAD_PATHNAME, "Cannot go on: %s");
+    EXPECT_EQ(Trimmed(prefixed.text), "Cannot go on: " + Trimmed(SystemText(ERROR_BAD_PATHNAME)));
+    const SeenBox unknown = Report(0x2000FFFF, nullptr);
+    EXPECT_EQ(unknown.text, UNKNOWN_ERROR_TEXT);
+    EXPECT_EQ(unknown.caption, "Caption");
+}
+
+}  // namespace
