@@ -43,17 +43,6 @@ const PlaceholderRule PLACEHOLDER_RULES[] = {
 
 const char CURRENT_VERSION_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 
-bool GetShellFolder(int csidl, std::string& out)
-{
-    char buffer[MAX_PATH + 1] = {};
-    HWND active = GetActiveWindow();
-    HWND owner = active ? GetLastActivePopup(active) : nullptr;
-    if (!SHGetSpecialFolderPathA(owner, buffer, csidl, FALSE))
-        return false;
-    out = buffer;
-    return true;
-}
-
 bool GetRegistryFolder(const char* valueName, std::string& out)
 {
     char buffer[MAX_PATH + 1] = {};
@@ -80,6 +69,17 @@ typedef UINT(WINAPI* GetSystemWindowsDirectoryAFn)(LPSTR, UINT);
 
 }  // namespace
 
+bool GetShellFolder(int csidl, std::string& out)
+{
+    char buffer[MAX_PATH + 1] = {};
+    HWND active = GetActiveWindow();
+    HWND owner = active ? GetLastActivePopup(active) : nullptr;
+    if (!SHGetSpecialFolderPathA(owner, buffer, csidl, FALSE))
+        return false;
+    out = buffer;
+    return true;
+}
+
 UINT GetWindowsFolder(char* buffer, UINT size)
 {
     // Looked up once: systems before Windows 2000 lack it.
@@ -93,19 +93,21 @@ UINT GetWindowsFolder(char* buffer, UINT size)
     return GetWindowsDirectoryA(buffer, size);
 }
 
-std::string ResolvePlaceholder(const std::string& token)
+std::string ResolvePlaceholder(const std::string& token) { return ResolvePlaceholder(token, GetShellFolder); }
+
+std::string ResolvePlaceholder(const std::string& token, ShellFolderLookup lookup)
 {
     for (const PlaceholderRule& rule : PLACEHOLDER_RULES) {
         if (token != rule.token)
             continue;
         std::string value;
-        if (GetShellFolder(rule.csidl, value))
+        if (lookup(rule.csidl, value))
             return value;
         switch (rule.fallback) {
         case Fallback::None:
             break;
         case Fallback::Folder:
-            if (GetShellFolder(rule.fallbackCsidl, value))
+            if (lookup(rule.fallbackCsidl, value))
                 return value;
             break;
         case Fallback::RegistryDir:
@@ -138,7 +140,7 @@ std::string ExpandPathPlaceholders(const std::string& path, const std::string& i
     PlaceholderEnvironment env;
     env.installFolder = installFolder;
     env.samplesFolder = samplesFolder;
-    env.resolve = ResolvePlaceholder;
+    env.resolve = [](const std::string& token) { return ResolvePlaceholder(token); };
     env.isRelative = [](const std::string& p) { return PathIsRelativeA(p.c_str()) != FALSE; };
     env.append = [](const std::string& folder, const std::string& more) {
         char buffer[MAX_PATH] = {};

@@ -13,6 +13,12 @@ UINT GetWindowsFolder(char* buffer, UINT size);
 // fallbacks; empty when unknown or when every lookup fails.
 std::string ResolvePlaceholder(const std::string& token);
 
+// The shell-folder lookup (SHGetSpecialFolderPathA without creating the folder); false when unavailable.
+bool GetShellFolder(int csidl, std::string& out);
+typedef bool (*ShellFolderLookup)(int csidl, std::string& out);
+// ResolvePlaceholder with another shell-folder lookup, so that the fallbacks can be exercised.
+std::string ResolvePlaceholder(const std::string& token, ShellFolderLookup lookup);
+
 // Expands every placeholder of path with the given installation and samples folders (already trimmed).
 std::string ExpandPathPlaceholders(const std::string& path, const std::string& installFolder,
                                    const std::string& samplesFolder);

@@ -3,6 +3,7 @@
 #include "Placeholders.h"
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,44 @@ TEST(Placeholders, ResolveToTheShellFolders)
     EXPECT_EQ(ResolvePlaceholder("<System>"), ShellFolder(CSIDL_SYSTEM));
     EXPECT_EQ(ResolvePlaceholder("<Unknown>"), "");
     EXPECT_EQ(ResolvePlaceholder("<programfiles>"), "");
+}
+
+// Lookups that fail for the all-users folders (as on systems that lack them) or for every folder.
+bool WithoutCommonFolders(int csidl, std::string& out)
+{
+    if (csidl == CSIDL_COMMON_APPDATA || csidl == CSIDL_COMMON_DOCUMENTS || csidl == CSIDL_COMMON_DESKTOPDIRECTORY)
+        return false;
+    return GetShellFolder(csidl, out);
+}
+
+bool NoShellFolders(int, std::string&) { return false; }
+
+std::string RegistryFolder(const char* value)
+{
+    char buffer[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH;
+    SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", value, nullptr, buffer, &size);
+    return buffer;
+}
+
+TEST(Placeholders, Fallbacks)
+{
+    EXPECT_EQ(ResolvePlaceholder("<CommonData>", WithoutCommonFolders), ShellFolder(CSIDL_APPDATA));
+    EXPECT_EQ(ResolvePlaceholder("<CommonDocuments>", WithoutCommonFolders), ShellFolder(CSIDL_PERSONAL));
+    EXPECT_EQ(ResolvePlaceholder("<CommonDesktop>", WithoutCommonFolders), ShellFolder(CSIDL_DESKTOPDIRECTORY));
+
+    ASSERT_FALSE(RegistryFolder("ProgramFilesDir").empty());
+    EXPECT_EQ(ResolvePlaceholder("<ProgramFiles>", NoShellFolders), RegistryFolder("ProgramFilesDir"));
+    EXPECT_EQ(ResolvePlaceholder("<ProgramCommon>", NoShellFolders), RegistryFolder("CommonFilesDir"));
+    char windows[MAX_PATH] = {}, system[MAX_PATH] = {};
+    GetWindowsFolder(windows, MAX_PATH);
+    GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_EQ(ResolvePlaceholder("<WinDir>", NoShellFolders), windows);
+    EXPECT_EQ(ResolvePlaceholder("<System>", NoShellFolders), system);
+    // Without a fallback the value is empty.
+    EXPECT_EQ(ResolvePlaceholder("<UserData>", NoShellFolders), "");
+    EXPECT_EQ(ResolvePlaceholder("<Desktop>", NoShellFolders), "");
+    EXPECT_EQ(ResolvePlaceholder("<CommonData>", NoShellFolders), "");
 }
 
 TEST(Placeholders, WindowsFolder)

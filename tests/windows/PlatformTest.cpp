@@ -1,8 +1,6 @@
-// Platform layer: handle owners, the message pump, message box captions.
+// Platform layer: the message pump and message box captions.
 #include "ErrorReport.h"
-#include "Handles.h"
 #include "MessagePump.h"
-#include "TestSupport.h"
 #include "WinApp.h"
 
 #include <gtest/gtest.h>
@@ -89,41 +87,6 @@ TEST(MessageBoxCaption, GivenThenApplicationThenProgram)
     std::string title;
     EXPECT_FALSE(ReadProgramTitle(title));
     EXPECT_EQ(GetMessageBoxCaption(""), path);
-}
-
-TEST(Handles, OwnersCloseAndTempFilesGo)
-{
-    const std::string folder = FreshFolder("handles");
-    const std::string path = folder + "\\t.tmp";
-    {
-        FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        ASSERT_TRUE(file);
-        TempFileGuard guard(path);
-        FileHandle moved(std::move(file));
-        EXPECT_FALSE(file);
-        EXPECT_TRUE(moved);
-    }
-    EXPECT_FALSE(FileExists(path));
-    {
-        WriteFileBytes(path, "x");
-        TempFileGuard guard(path);
-        EXPECT_EQ(guard.Dismiss(), path);
-    }
-    EXPECT_TRUE(FileExists(path));
-    int runs = 0;
-    {
-        auto guard = MakeScopeGuard([&] { ++runs; });
-    }
-    {
-        auto guard = MakeScopeGuard([&] { ++runs; });
-        guard.release();
-    }
-    EXPECT_EQ(runs, 1);
-    KernelHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    EXPECT_TRUE(event);
-    EXPECT_TRUE(event.Close());
-    EXPECT_FALSE(event);
-    RemoveTree(folder);
 }
 
 }  // namespace
