@@ -144,6 +144,8 @@ TEST_F(Extractor, StoredSectionAfterCompressedFiles)
         big[k] = static_cast<char>(k * 7 + k / 300);
     const std::vector<TestFile> files = {
         {"<InstallPath>\\packed.txt", std::string(100, 'p')},
+        // An empty entry flagged compressed does not keep the extractor in the compressed section.
+        {"<InstallPath>\\emptyc", "", true},
         {"<InstallPath>\\empty1", "", false},
         {"<InstallPath>\\stored1.bin", std::string(45, 's'), false},
         {"<InstallPath>\\big.bin", big, false},
