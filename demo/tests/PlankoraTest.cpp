@@ -97,25 +97,75 @@ bool WaitUntil(Pred pred, DWORD ms)
     return pred();
 }
 
+// A copy of Plankora.exe in a folder with blanks, as installed; removed with its folders at the end.
+class InstalledCopy {
+public:
+    InstalledCopy()
+    {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        m_root = std::string(temp) + "qu-demo-" + std::to_string(GetCurrentProcessId());
+        const std::string publisher = m_root + "\\Quillon & Partners";
+        m_folder = publisher + "\\Sarventa 5";
+        m_exe = m_folder + "\\Plankora.exe";
+        m_ok = CreateDirectoryA(m_root.c_str(), nullptr) && CreateDirectoryA(publisher.c_str(), nullptr) &&
+               CreateDirectoryA(m_folder.c_str(), nullptr) && CopyFileA(PlankoraPath().c_str(), m_exe.c_str(), TRUE);
+    }
+    ~InstalledCopy()
+    {
+        DeleteFileA(m_exe.c_str());
+        RemoveDirectoryA(m_folder.c_str());
+        RemoveDirectoryA((m_root + "\\Quillon & Partners").c_str());
+        RemoveDirectoryA(m_root.c_str());
+    }
+    bool Ok() const { return m_ok; }
+    const std::string& Folder() const { return m_folder; }
+    const std::string& Exe() const { return m_exe; }
+
+private:
+    std::string m_root, m_folder, m_exe;
+    bool m_ok = false;
+};
+
 TEST(PlankoraTest, RegistrationRunRegistersTheDocumentTypeAndExitsWithMinus10)
 {
     const bool hadExtension = KeyExists(".plk");
     const bool hadProgId = KeyExists("Plankora.Document");
+    InstalledCopy copy;
+    ASSERT_TRUE(copy.Ok()) << GetLastError();
 
+    // The installer's way: no application name, the quoted path and " /Register /Background" as the command
+    // line, the program's folder as the working folder, shown without activation.
+    char cmd[MAX_PATH + 32] = {};
+    lstrcpynA(cmd, copy.Exe().c_str(), MAX_PATH);
+    PathQuoteSpacesA(cmd);
+    lstrcatA(cmd, " /Register /Background");
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWNOACTIVATE;
     Process proc;
-    ASSERT_TRUE(Start(proc, " /Register /Background")) << GetLastError();
+    proc.started = CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, HIGH_PRIORITY_CLASS, nullptr,
+                                  copy.Folder().c_str(), &si, &proc.pi) != FALSE;
+    ASSERT_TRUE(proc.started) << GetLastError();
     EXPECT_EQ(static_cast<DWORD>(-10), proc.WaitForExit(30000));
 
-    const std::string exe = PlankoraPath();
     EXPECT_EQ("Plankora.Document", ReadDefaultValue(".plk"));
     EXPECT_EQ("Sarventa Document", ReadDefaultValue("Plankora.Document"));
-    EXPECT_EQ(exe + ",0", ReadDefaultValue("Plankora.Document\\DefaultIcon"));
-    EXPECT_EQ("\"" + exe + "\" \"%1\"", ReadDefaultValue("Plankora.Document\\shell\\open\\command"));
+    EXPECT_EQ(copy.Exe() + ",0", ReadDefaultValue("Plankora.Document\\DefaultIcon"));
+    EXPECT_EQ("\"" + copy.Exe() + "\" \"%1\"", ReadDefaultValue("Plankora.Document\\shell\\open\\command"));
 
     if (!hadExtension)
         SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
     if (!hadProgId)
         SHDeleteKeyA(HKEY_CLASSES_ROOT, "Plankora.Document");
+}
+
+TEST(PlankoraTest, BackgroundAloneDoesNothing)
+{
+    Process proc;
+    ASSERT_TRUE(Start(proc, " /Background")) << GetLastError();
+    EXPECT_EQ(0u, proc.WaitForExit(30000));
 }
 
 TEST(PlankoraTest, RunningProgramHoldsTheSemaphoreUntilItsWindowCloses)
