@@ -204,8 +204,8 @@ TEST(PlankoraTest, VersionResourceNamesTheProductAndItsVersion)
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT len = 0;
     ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
-    EXPECT_EQ(MAKELONG(23, 5), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(1, 9), fixed->dwFileVersionLS);
+    EXPECT_EQ(static_cast<DWORD>(MAKELONG(23, 5)), fixed->dwFileVersionMS);
+    EXPECT_EQ(static_cast<DWORD>(MAKELONG(1, 9)), fixed->dwFileVersionLS);
 
     WORD* translation = nullptr;
     ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
