@@ -1,0 +1,16 @@
+// What the installer asks of the Windows security system. Each operation reports success on systems
+// outside the NT family without calling anything; none throws.
+#pragma once
+
+#include <windows.h>
+
+// True when the current user belongs to Administrators. On failure, *phr receives the HRESULT.
+bool IsAdministrator(HRESULT* phr = nullptr);
+
+// Enables or disables a privilege of the process token; false when it cannot be set, among others when
+// the token does not hold it.
+bool EnablePrivilege(const char* name, bool enable);
+
+// Gives the Users group one explicit access-allowed ACE with the mask and ACE flags on a file or folder,
+// replacing any earlier Users ACE; true when the new DACL was written.
+bool GrantUsersAccess(const char* path, DWORD accessMask, BYTE aceFlags);
