@@ -209,7 +209,7 @@ TEST(UninstallLogFormat, HeaderRules)
     }
     {
         // Leading slashes and blanks, blank lines not counted, lines past the sixth ignored, folders gone.
-        Reader reader({});
+        Reader reader(std::set<std::string>{});
         ReadUninstallLog(reader, "\r\n///\t Uninstall Log File v1\n\n   \r\n//\n//Install  P 1 -- Update (Q)  \r\n"
                                  "// Install Path: C:\\gone\r\n// Shortcut Path : C:\\gone\r\n// -\r\n// later\r\n" +
                                      one);
