@@ -1,10 +1,10 @@
 #include "ErrorReport.h"
 
 #include "Handles.h"
+#include "VersionInfo.h"
 #include "WinApp.h"
 
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -16,18 +16,6 @@ std::string LoadModuleString(UINT id)
     char buffer[256];
     const int n = LoadStringA(AfxGetResourceHandle(), id, buffer, sizeof buffer);
     return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
-}
-
-bool QueryString(const std::vector<char>& block, const char* key, const char* name, std::string& out)
-{
-    char query[128];
-    std::snprintf(query, sizeof query, "\\StringFileInfo\\%s\\%s", key, name);
-    void* value = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueA(block.data(), query, &value, &length) || !value || length == 0)
-        return false;
-    out = static_cast<const char*>(value);
-    return true;
 }
 
 // Pre-release builds carry "bêta" in their version; other languages than French show "beta".
@@ -44,39 +32,12 @@ void LocaliseBeta(std::string& title)
 
 bool ReadProgramTitle(std::string& title)
 {
-    title.clear();
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(AfxGetInstanceHandle(), path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return false;
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
-    if (size == 0)
-        return false;
-    std::vector<char> block(size);
-    if (!GetFileVersionInfoA(path, 0, size, block.data()))
-        return false;
-    void* translation = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &translation, &length) || length < 4)
-        return false;
-    const auto* words = static_cast<const WORD*>(translation);
-    char key[16];
-    std::snprintf(key, sizeof key, "%04hX%04hX", words[0], words[1]);
-    std::string name, version;
-    bool ok = QueryString(block, key, "ProductName", name);
-    ok = QueryString(block, key, "ProductVersion", version) && ok;
-    title = name + " " + version;
-    void* fixed = nullptr;
-    if (!VerQueryValueA(block.data(), "\\", &fixed, &length) || length < sizeof(VS_FIXEDFILEINFO))
-        return false;
-    const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
-    const DWORD flags = info->dwFileFlags & info->dwFileFlagsMask;
-    if (flags & VS_FF_PRIVATEBUILD)
-        title += " - Private";
-    if (flags & VS_FF_DEBUG)
-        title += " - Debug";
-    if (flags & VS_FF_PRERELEASE)
+    VERSION_INFO info;
+    info.nRequest = VI_TITLE | VI_FILE_FLAGS;
+    // Never reports: a report would need this caption again.
+    const bool ok = ReadVersionInfo(info, nullptr, false);
+    title = info.strTitle;
+    if (info.nFileFlags & VS_FF_PRERELEASE)
         LocaliseBeta(title);
     return ok;
 }

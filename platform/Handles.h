@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <string>
 #include <utility>
@@ -90,6 +91,44 @@ using KernelHandle = UniqueHandle<KernelHandleTraits>;  // events, processes, mu
 using ModuleHandle = UniqueHandle<ModuleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
+
+// Owner of one COM interface reference: released on every path out.
+template <class T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    explicit ComPtr(T* p) : m_p(p) {}
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept
+    {
+        if (this != &other) {
+            Reset();
+            m_p = std::exchange(other.m_p, nullptr);
+        }
+        return *this;
+    }
+
+    T* Get() const { return m_p; }
+    T* operator->() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    // For functions that return a new reference through T**: releases the one held first.
+    T** Put()
+    {
+        Reset();
+        return &m_p;
+    }
+    void Reset()
+    {
+        if (m_p)
+            std::exchange(m_p, nullptr)->Release();
+    }
+
+private:
+    T* m_p = nullptr;
+};
 
 // Deletes a file when it goes out of scope, unless dismissed. The last error survives the deletion.
 class TempFileGuard {
