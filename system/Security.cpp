@@ -259,7 +259,7 @@ BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, BYTE count, D
 
 BOOL IsValidSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor)
 {
-    return CallChecked(Table().IsValidSecurityDescriptor, descriptor);
+    return ResolveSecurityFunction(Table().IsValidSecurityDescriptor)(descriptor);
 }
 
 BOOL AccessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desiredAccess, PGENERIC_MAPPING mapping,
@@ -406,9 +406,9 @@ CUsersAccessDescriptor::CUsersAccessDescriptor(PSECURITY_DESCRIPTOR oldDescripto
         SECURITY_DESCRIPTOR_CONTROL control = 0;
         DWORD revision = 0;
         SecurityApi::GetSecurityDescriptorControl(oldDescriptor, &control, &revision);
+        const SECURITY_DESCRIPTOR_CONTROL inheritance = SE_DACL_AUTO_INHERIT_REQ | SE_DACL_AUTO_INHERITED;
         if (control & SE_DACL_AUTO_INHERITED)
-            SecurityApi::SetSecurityDescriptorControl(m_descriptor.Get(), SE_DACL_AUTO_INHERIT_REQ | SE_DACL_AUTO_INHERITED,
-                                                      SE_DACL_AUTO_INHERIT_REQ | SE_DACL_AUTO_INHERITED);
+            SecurityApi::SetSecurityDescriptorControl(m_descriptor.Get(), inheritance, inheritance);
         else if (control & SE_DACL_PROTECTED)
             SecurityApi::SetSecurityDescriptorControl(m_descriptor.Get(), SE_DACL_PROTECTED, SE_DACL_PROTECTED);
     } catch (const CSecurityError& e) {

@@ -108,6 +108,7 @@ BOOL EqualSid(PSID sid1, PSID sid2);
 void FreeSid(PSID sid);
 BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD sub0, DWORD sub1, DWORD sub2,
                               DWORD sub3, DWORD sub4, DWORD sub5, DWORD sub6, DWORD sub7, PSID* sid);
+// The function's result; raises only when it cannot be resolved.
 BOOL IsValidSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor);
 BOOL AccessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desiredAccess, PGENERIC_MAPPING mapping,
                  PPRIVILEGE_SET privileges, LPDWORD privilegesLength, LPDWORD granted, LPBOOL status);
