@@ -95,4 +95,15 @@ TEST(ReportSystemError, FormatWithPrefixAndUnknownCodes)
     EXPECT_EQ(unknown.caption, "Caption");
 }
 
+TEST(ReportSystemError, WithoutApplicationTheProgramNameIsTheCaption)
+{
+    // The program has no version information; reading it must not report again (one box only).
+    ASSERT_EQ(AfxGetApp(), nullptr);
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const SeenBox seen = Report(ERROR_FILE_NOT_FOUND, "%s");
+    EXPECT_EQ(seen.caption, path);
+    EXPECT_EQ(Trimmed(seen.text), Trimmed(SystemText(ERROR_FILE_NOT_FOUND)));
+}
+
 }  // namespace
