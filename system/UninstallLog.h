@@ -1,0 +1,62 @@
+// The uninstall log: the record of every change the installer makes, and the previous installation's
+// records read back from its "Uninstall.ulog".
+#pragma once
+
+#include "UninstallLogFormat.h"
+
+#include <windows.h>
+
+#include <string>
+
+// One recorded change, linked into one of the log's two lists.
+struct LOG_RECORD {
+    int32_t nKind = LR_FOLDER;
+    std::string strPath;    // folder, file or link; empty for kinds 5 and 6 until written
+    std::string strBackup;  // temporary copy of the item as it was; always empty when read from a file
+    BYTE bDone = 0;         // 1 when the change was made
+    int32_t nCode = -1;     // LR_FILE: the payload entry kind; -1 for every other kind
+    LOG_RECORD* pPrev = nullptr;
+    LOG_RECORD* pNext = nullptr;
+};
+
+class CUninstallLog {
+public:
+    CUninstallLog() = default;
+    ~CUninstallLog();
+    CUninstallLog(const CUninstallLog&) = delete;
+    CUninstallLog& operator=(const CUninstallLog&) = delete;
+
+    // Installation and Start-menu folders of the previous log; empty when none or no longer existing.
+    std::string m_strInstallPath;
+    std::string m_strShortcutPath;
+
+private:
+    LOG_RECORD* m_pOldFirst = nullptr;  // the old list: the previous log's records, in file order
+    LOG_RECORD* m_pOldLast = nullptr;
+    LOG_RECORD* m_pFirst = nullptr;  // the new list: this run's records, in the order added
+    LOG_RECORD* m_pLast = nullptr;
+
+public:
+    std::string m_strPreviousProduct;  // product that wrote the previous log; empty when none
+    std::string m_strProduct;          // product being installed, with its version
+
+    // Sets the product and reads the previous log at path into the old list and the header fields.
+    // A null path gives an empty log. A missing file or a line that breaks the format ends the reading
+    // without an error; whatever was read before stays. Returns false only when the file was there but
+    // could not be opened or read to its end.
+    bool Load(const char* path, const std::string& product);
+
+    // Path of the previous installation's main program: the last done LR_FILE record of the old list
+    // with code 1 (payload entry kind "main program"); empty when none.
+    std::string FindMainProgram() const;
+
+    const LOG_RECORD* GetOldFirst() const { return m_pOldFirst; }
+    const LOG_RECORD* GetFirst() const { return m_pFirst; }
+
+private:
+    static void FreeList(LOG_RECORD*& first, LOG_RECORD*& last);
+    static void Append(LOG_RECORD*& first, LOG_RECORD*& last, LOG_RECORD* record);
+};
+
+// UTF-16 text in the system's ANSI code page (characters it lacks become its default character).
+std::string AnsiFromWide(const char16_t* text, size_t count);
