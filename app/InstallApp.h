@@ -1,7 +1,10 @@
-// The installer's application object. For now it carries the temporary copy of the payload; the rest of
-// the installation context joins it with the wizard.
+// The installer's application object: start-up checks, the installation context that the wizard pages
+// and the install sequence share, and the product's identity.
 #pragma once
 
+#include "NamedObjects.h"
+#include "StartupRules.h"
+#include "UninstallLog.h"
 #include "WinApp.h"
 
 #include <string>
@@ -11,14 +14,63 @@ public:
     CInstallApp();
     ~CInstallApp() override;
 
-    // Full path of the temporary file that holds the payload; empty when there is none.
-    std::string m_strPayloadFile;
+    // The installation context, in this order.
+    int m_nInstallStatus = INSTALL_STATUS_NONE;  // INSTALL_STATUS_...
+    std::string m_strInstalledVersion;           // product name and version, for status 2 and -1
+    CNamedMutex m_installerMutex;                // owned from start-up to the end
+    int m_nLanguage = 1;                         // language index 0 to 15
+    std::string m_strInstallFolder;
+    std::string m_strStartMenuFolder;
+    bool m_bStartMenuShortcut = true;
+    bool m_bDesktopShortcut = true;
+    bool m_bAdvanced = false;
+    std::string m_strPayloadFile;  // temporary copy of the payload, empty when there is none
+    CUninstallLog m_uninstallLog;
+
+    // Start-up, then the wizard; always false, so the framework runs no message loop. The exit code is
+    // the StartupResult.
+    bool InitInstance() override;
+
+    // Start-up steps up to the wizard: single instance, language, rights, product closed, Windows version,
+    // installed version, previous log, default folders and choices. Returns STARTUP_DONE when the wizard
+    // may run; any other result was shown to the user.
+    int StartUp();
+
+    // Product identity.
+    std::string GetTitle(bool bProduct) const;  // "Installer -- Sarventa 5.23i"
+    std::string GetProductName(bool bNoVersion) const { return GetProductNameFor(m_nLanguage, bNoVersion); }
+    std::string GetShortProductName() const { return GetShortProductNameFor(m_nLanguage); }
+    // m_nInstallStatus; for 2 and -1 the installed version is copied into *pVersion when given.
+    int GetInstallStatus(std::string* pVersion = nullptr) const;
+
+    // Texts by their French id: the current language's id, its text, and the text with %1 and %2 filled.
+    int GetTextId(int baseId) const;
+    std::string LoadText(int baseId) const;
+    std::string FormatText(int baseId, const std::string& arg1, const std::string& arg2 = "") const;
+    // Changes the language and the application name; tells the user when the installer stays in English.
+    void SetLanguage(int language);
 
     // Copies the payload resource (type 260, name 134) into a new temporary file "qu*.tmp" and keeps its
     // path in m_strPayloadFile. On failure error receives "%08x (%s)" with the system error code and the
     // failing step, and no temporary file is left behind.
     bool CopyPayloadToTemp(std::string& error);
-
     // Deletes the temporary payload file.
     void DeletePayloadFile();
+
+private:
+    bool TakeInstallerMutex();
+    void SettleLanguage();
+    void UpdateAppName() { SetAppName(GetTitle(true).c_str()); }
+    bool CheckAdministrator();
+    bool WaitUntilProductClosed();
+    bool CheckWindowsVersion();
+    bool DetectInstallation();
+    void LoadPreviousLog();
+    void SetDefaultFolders();
+
+    // Full path of the installed main program found at start-up; empty when unknown.
+    std::string m_strInstalledProgram;
 };
+
+// The application object as the installer's, or null.
+inline CInstallApp* GetInstallApp() { return dynamic_cast<CInstallApp*>(AfxGetApp()); }

@@ -1,10 +1,8 @@
-// setup.exe until the wizard exists: unpacks the payload into the default folders without any user
-// interface. Exit code 0 on success, else the extractor's error kind (an error text goes to stderr).
+// setup.exe until the wizard exists: start-up with its checks and messages, then the payload unpacked
+// into the proposed installation folder without further user interface. Exit code: the start-up result
+// when start-up stops, else 0 on success or the extractor's error kind (an error text goes to stderr).
 #include "InstallApp.h"
 #include "PayloadExtractor.h"
-
-#include <shlobj.h>
-#include <shlwapi.h>
 
 #include <cstdio>
 
@@ -14,26 +12,22 @@ class CInterimSetupApp : public CInstallApp {
 public:
     bool InitInstance() override
     {
-        m_nExitCode = Install();
+        m_nExitCode = StartUp();
+        if (m_nExitCode == STARTUP_DONE)
+            m_nExitCode = Install();
         return false;
     }
 
 private:
     int Install()
     {
-        char folder[MAX_PATH + 1] = {};
-        if (!SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE) ||
-            !PathAppendA(folder, "Quillon & Partners") || !PathAppendA(folder, "Sarventa 5")) {
-            std::fprintf(stderr, "setup: the Program Files folder is not available\n");
-            return EXTRACT_ERROR_SYSTEM;
-        }
         std::string error;
         if (!CopyPayloadToTemp(error)) {
             std::fprintf(stderr, "setup: the payload cannot be copied: %s\n", error.c_str());
             return EXTRACT_ERROR_SYSTEM;
         }
         PayloadExtractor extractor;
-        extractor.SetInstallFolder(folder);
+        extractor.SetInstallFolder(m_strInstallFolder);
         extractor.SetSamplesFolder("Sarventa Examples");
         const bool ok = extractor.Extract(m_strPayloadFile.c_str());
         DeletePayloadFile();

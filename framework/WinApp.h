@@ -3,8 +3,11 @@
 
 #include <windows.h>
 
+#include <string>
+
 class CWinApp {
 public:
+    // Without a name the application is named after the program file (its name without extension).
     explicit CWinApp(const char* pszAppName = nullptr);
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;
@@ -17,6 +20,19 @@ public:
 
     // Replaces the application name with a copy of the given text.
     void SetAppName(const char* pszAppName);
+
+    // The profile: integers under HKEY_CURRENT_USER "Software\<company>\<profile name>\<section>" once
+    // SetRegistryKey was called, else in the initialisation file "<profile name>.ini" of the Windows folder.
+    // The profile name is the program file's name without extension.
+    void SetRegistryKey(const char* pszCompany);
+    // The stored value, or nDefault when the entry is missing or unreadable.
+    UINT GetProfileInt(const char* pszSection, const char* pszEntry, int nDefault) const;
+    bool WriteProfileInt(const char* pszSection, const char* pszEntry, int nValue) const;
+
+    // Wait cursor: +1 shows it (nested calls count), -1 ends one level, 0 shows it again after
+    // something (a message box) replaced it.
+    void DoWaitCursor(int nCode);
+    bool IsWaitCursorShown() const { return m_nWaitCursorCount > 0; }
 
     // Start-up work. Returning false ends the program without a message loop.
     virtual bool InitInstance() { return false; }
@@ -37,6 +53,21 @@ protected:
 
 private:
     char* m_pszOwnedName = nullptr;
+    std::string m_strRegistryKey;
+    std::string m_strProfileName;
+    int m_nWaitCursorCount = 0;
+    HCURSOR m_hcurWaitRestore = nullptr;
+};
+
+// Shows the wait cursor for its lifetime.
+class CWaitCursor {
+public:
+    CWaitCursor();
+    ~CWaitCursor();
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+    // Shows the wait cursor again, after a message box for example.
+    void Restore();
 };
 
 // The one application object, or null when the program has none.
