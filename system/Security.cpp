@@ -1,9 +1,8 @@
 #include "Security.h"
 
 #include "NamedObjects.h"
+#include "PlatformUtils.h"
 #include "SecurityApi.h"
-
-#include <shlwapi.h>
 
 #include <algorithm>
 
@@ -29,18 +28,6 @@ SecurityFunctions& Table()
     return detail::SecurityFunctionTable();
 }
 
-// The system folder's copy first, then the normal search order.
-HMODULE LoadFromSystemFolder(const char* name)
-{
-    char path[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
-    if (length > 0 && length < MAX_PATH && ::PathAppendA(path, name)) {
-        if (HMODULE module = ::LoadLibraryA(path))
-            return module;
-    }
-    return ::LoadLibraryA(name);
-}
-
 }  // namespace
 
 [[noreturn]] void RaiseLastError()
@@ -54,7 +41,7 @@ HMODULE LoadSecurityModule()
     if (!module)
         module = ::GetModuleHandleA("advapi32.dll");
     if (!module)
-        module = LoadFromSystemFolder("advapi32.dll");
+        module = LoadSystemLibrary("advapi32.dll");
     if (!module)
         throw CSecurityError(E_UNEXPECTED);
     return module;
