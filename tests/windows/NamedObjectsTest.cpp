@@ -138,21 +138,16 @@ TEST(OsVersionInfo, QueriedOnceAsTheExtendedRecord)
 
 TEST(OsVersionInfo, GlobalPrefixOnlyFromNt5)
 {
-    {
-        VersionOverride nt4(VER_PLATFORM_WIN32_NT, 4, 0);
-        EXPECT_EQ(GetGlobalPrefix(), "");
-    }
-    {
-        VersionOverride win98(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-        EXPECT_EQ(GetGlobalPrefix(), "");
-    }
-    {
-        VersionOverride xp(VER_PLATFORM_WIN32_NT, 5, 1);
-        EXPECT_EQ(GetGlobalPrefix(), "Global\\");
-    }
-    {
-        VersionOverride win10(VER_PLATFORM_WIN32_NT, 10, 0);
-        EXPECT_EQ(GetGlobalPrefix(), "Global\\");
+    const struct {
+        DWORD platformId, major, minor;
+        const char* prefix;
+    } cases[] = {{VER_PLATFORM_WIN32_NT, 4, 0, ""},
+                 {VER_PLATFORM_WIN32_WINDOWS, 4, 10, ""},
+                 {VER_PLATFORM_WIN32_NT, 5, 1, "Global\\"},
+                 {VER_PLATFORM_WIN32_NT, 10, 0, "Global\\"}};
+    for (const auto& c : cases) {
+        VersionOverride version(c.platformId, c.major, c.minor);
+        EXPECT_EQ(GetGlobalPrefix(), c.prefix) << c.platformId << " " << c.major;
     }
 }
 
@@ -299,18 +294,6 @@ TEST(NamedMutex, DestructorReleasesTheMutex)
     }
     EXPECT_EQ(RunProbe("try", "Global\\" + name), PROBE_TAKEN);
     CloseHandle(keep);
-}
-
-TEST(NamedMutex, PrivateNameWithoutPrefix)
-{
-    const std::string name = UniqueName("private");
-    CNamedMutex mutex(name.c_str(), true, false);
-    ASSERT_TRUE(mutex.m_hMutex);
-    EXPECT_TRUE(mutex.m_bOwned);
-    HANDLE opened = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
-    EXPECT_TRUE(opened);
-    if (opened)
-        CloseHandle(opened);
 }
 
 TEST(NamedSemaphore, OpensOnlyWhileItExists)
