@@ -1,6 +1,8 @@
 // Start-up of the installer in processes of its own (startup-probe.exe runs the same start-up as
 // setup.exe): single instance, the running product, Windows versions, the installed version, the previous
 // log and the default folders. The message boxes are answered from here.
+#include "InstallApp.h"
+#include "SecurityApi.h"
 #include "StartupRules.h"
 #include "TestSupport.h"
 #include "UninstallLogFormat.h"
@@ -13,6 +15,7 @@
 
 #include <map>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -472,6 +475,128 @@ TEST_F(StartupTest, RunsOnTheWindowsVersionsOfItsManifest)
         EXPECT_EQ(run.exitCode, 0u) << test.wine << "\n" << run.output;
         EXPECT_EQ(run.context["windows"], test.reported) << test.wine;
     }
+}
+
+// In-process start-up with the system seams: the security layer's entry points and the cached version
+// record. A watcher thread answers the message box that start-up shows.
+class InProcessStartup : public ::testing::Test {
+protected:
+    InProcessStartup() : m_savedFunctions(detail::SecurityFunctionTable()), m_savedVersion(detail::OsVersionCache())
+    {
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH);
+    }
+    ~InProcessStartup() override
+    {
+        detail::SecurityFunctionTable() = m_savedFunctions;
+        detail::OsVersionCache() = m_savedVersion;
+    }
+
+    struct Box {
+        std::string caption, text;
+    };
+    // Runs StartUp while a thread answers the first message box with OK.
+    static int StartUpAnsweringOk(CInstallApp& app, Box& box)
+    {
+        std::thread watcher([&box] {
+            HWND hwnd = FindMessageBox(GetCurrentProcessId());
+            if (!hwnd)
+                return;
+            box.caption = WindowText(hwnd);
+            box.text = BoxText(hwnd);
+            Click(hwnd, IDOK);
+        });
+        const int result = app.StartUp();
+        watcher.join();
+        return result;
+    }
+    static void SetVersion(DWORD major, DWORD minor)
+    {
+        OSVERSIONINFOEXA& info = detail::OsVersionCache();
+        GetOsVersionInfo();
+        info.dwMajorVersion = major;
+        info.dwMinorVersion = minor;
+    }
+
+private:
+    SecurityFunctions m_savedFunctions;
+    OSVERSIONINFOEXA m_savedVersion;
+};
+
+BOOL WINAPI NotAMember(HANDLE, PSID, PBOOL member)
+{
+    *member = FALSE;
+    return TRUE;
+}
+
+TEST_F(InProcessStartup, WithoutAdministratorRightsStops)
+{
+    detail::SecurityFunctionTable().CheckTokenMembership.pfn = NotAMember;
+    CInstallApp app;
+    Box box;
+    EXPECT_EQ(StartUpAnsweringOk(app, box), STARTUP_NOT_ADMINISTRATOR);
+    EXPECT_EQ(box.caption, "Installer -- Sarventa 5.23i");
+    EXPECT_EQ(box.text, "You should have Administrator Rights in order to proceed to Installation.");
+}
+
+TEST_F(InProcessStartup, UnsupportedWindowsVersionsStop)
+{
+    for (const auto& version : {std::make_pair(10ul, 1ul), std::make_pair(11ul, 0ul), std::make_pair(6ul, 4ul)}) {
+        SetVersion(version.first, version.second);
+        CInstallApp app;
+        Box box;
+        EXPECT_EQ(StartUpAnsweringOk(app, box), STARTUP_UNSUPPORTED_WINDOWS) << version.first << "." << version.second;
+        EXPECT_EQ(box.caption, "Installer -- Sarventa 5.23i");
+        EXPECT_EQ(box.text, "This software version is not compatible with the current Windows version.");
+    }
+    for (const auto& version : {std::make_pair(6ul, 3ul), std::make_pair(10ul, 0ul), std::make_pair(5ul, 1ul)}) {
+        SetVersion(version.first, version.second);
+        CInstallApp app;
+        EXPECT_EQ(app.StartUp(), STARTUP_DONE) << version.first << "." << version.second;
+    }
+}
+
+TEST_F(InProcessStartup, LanguageChangeRenamesTheApplicationAndWarnsWhenTheInstallerStaysEnglish)
+{
+    CInstallApp app;
+    ASSERT_EQ(app.StartUp(), STARTUP_DONE);
+    app.SetLanguage(0);
+    EXPECT_STREQ(app.m_pszAppName, "Installeur -- Plankora 5.23i");
+    EXPECT_EQ(app.GetTitle(false), "Installeur");
+    EXPECT_EQ(app.GetShortProductName(), "Plankora 5");
+    app.SetLanguage(2);
+    EXPECT_EQ(app.GetProductName(false), "Sarventa 5.23i");
+    // German lacks text 1130: the English one is used.
+    EXPECT_EQ(app.GetTextId(1130), 2130);
+    EXPECT_EQ(app.GetTextId(1006), 3006);
+
+    Box box;
+    std::thread watcher([&box] {
+        HWND hwnd = FindMessageBox(GetCurrentProcessId());
+        if (!hwnd)
+            return;
+        box.caption = WindowText(hwnd);
+        box.text = BoxText(hwnd);
+        Click(hwnd, IDOK);
+    });
+    app.SetLanguage(5);
+    watcher.join();
+    EXPECT_EQ(app.m_nLanguage, 5);
+    EXPECT_EQ(box.caption, "Installer -- Sarventa 5.23i");
+    EXPECT_EQ(box.text.substr(0, 45), "'Sarventa' will be installed in the selected ");
+}
+
+TEST_F(InProcessStartup, InstallStatusCopiesTheVersionOnlyForOlderAndNewer)
+{
+    CInstallApp app;
+    app.m_strInstalledVersion = "Sarventa 5.22.4.7";
+    for (int status : {INSTALL_STATUS_NONE, INSTALL_STATUS_SAME, INSTALL_STATUS_OLDER, INSTALL_STATUS_NEWER}) {
+        app.m_nInstallStatus = status;
+        std::string version = "unchanged";
+        EXPECT_EQ(app.GetInstallStatus(&version), status);
+        EXPECT_EQ(version, status == INSTALL_STATUS_OLDER || status == INSTALL_STATUS_NEWER ? "Sarventa 5.22.4.7"
+                                                                                              : "unchanged");
+    }
+    EXPECT_EQ(app.GetInstallStatus(), INSTALL_STATUS_NEWER);
 }
 
 }  // namespace
