@@ -36,11 +36,9 @@ TEST(ReadVersionInfo, EveryItemOfAPrivateDebugBuild)
     EXPECT_EQ(info.strLegalNotice, "(c) Quillon & Partners");
     EXPECT_EQ(info.nFileVersion, 0x0005005200010002ull);
     EXPECT_EQ(info.nFileFlags, static_cast<uint32_t>(VS_FF_PRIVATEBUILD | VS_FF_DEBUG));
-}
 
-TEST(ReadVersionInfo, FlagsOutsideTheMaskDoNotCount)
-{
-    VERSION_INFO info = Stale(VI_TITLE | VI_FILE_FLAGS);
+    // The same flags, of which the mask keeps only the private one.
+    info.nRequest = VI_TITLE | VI_FILE_FLAGS;
     ASSERT_TRUE(ReadVersionInfo(info, TestFile("version_masked.dll").c_str(), true));
     EXPECT_EQ(info.strTitle, "Sarventa Test 5.82 - Private");
     EXPECT_EQ(info.nFileFlags, static_cast<uint32_t>(VS_FF_PRIVATEBUILD));
