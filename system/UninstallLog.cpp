@@ -9,6 +9,7 @@ std::string AnsiFromWide(const char16_t* text, size_t count)
 {
     if (count == 0)
         return std::string();
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t");
     const auto* wide = reinterpret_cast<const wchar_t*>(text);
     const int units = static_cast<int>(count);
     const int size = WideCharToMultiByte(CP_ACP, 0, wide, units, nullptr, 0, nullptr, nullptr);

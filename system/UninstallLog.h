@@ -42,8 +42,8 @@ public:
 
     // Sets the product and reads the previous log at path into the old list and the header fields.
     // A null path gives an empty log. A missing file or a line that breaks the format ends the reading
-    // without an error; whatever was read before stays. Returns false only when the file was there but
-    // could not be opened or read to its end.
+    // without an error; whatever was read before stays. Returns false when a path was given and the file
+    // could not be opened or a read failed; a line that breaks the format is not a failure.
     bool Load(const char* path, const std::string& product);
 
     // Path of the previous installation's main program: the last done LR_FILE record of the old list
