@@ -10,13 +10,15 @@
 
 namespace {
 
+const LPCWSTR STRING_TABLE_TYPE = MAKEINTRESOURCEW(6);  // RT_STRING
+
 // Entry of a string table: 16 strings per RT_STRING block, each a length word and that many UTF-16 units.
 std::wstring FindInStringBlock(HMODULE module, int id, WORD langId, bool anyLanguage)
 {
     const unsigned number = static_cast<unsigned>(id);
     LPCWSTR blockName = MAKEINTRESOURCEW(number / 16 + 1);
-    HRSRC resource = anyLanguage ? FindResourceW(module, blockName, MAKEINTRESOURCEW(6))
-                                 : FindResourceExW(module, MAKEINTRESOURCEW(6), blockName, langId);
+    HRSRC resource = anyLanguage ? FindResourceW(module, blockName, STRING_TABLE_TYPE)
+                                 : FindResourceExW(module, STRING_TABLE_TYPE, blockName, langId);
     if (!resource)
         return std::wstring();
     const DWORD size = SizeofResource(module, resource);

@@ -1,6 +1,7 @@
 // The language table, the text-id fallbacks, and the string tables in res/strings checked against the
 // coverage each language must have.
 #include "Languages.h"
+#include "../../res/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -162,6 +163,23 @@ TEST(LanguageTable, ColumnsOfTheSixteenLanguages)
             EXPECT_TRUE(seenPositions.insert(positions[i]).second);
     }
     EXPECT_EQ(seenBlocks.size(), 16u);
+    // The flag icons as the resource script names them.
+    EXPECT_EQ(GetLanguageFlagIcon(0), IDI_FLAG_FRENCH);
+    EXPECT_EQ(GetLanguageFlagIcon(1), IDI_FLAG_ENGLISH);
+    EXPECT_EQ(GetLanguageFlagIcon(2), IDI_FLAG_GERMAN);
+    EXPECT_EQ(GetLanguageFlagIcon(3), IDI_FLAG_SPANISH);
+    EXPECT_EQ(GetLanguageFlagIcon(4), IDI_FLAG_PORTUGUESE);
+    EXPECT_EQ(GetLanguageFlagIcon(5), IDI_FLAG_DUTCH);
+    EXPECT_EQ(GetLanguageFlagIcon(6), IDI_FLAG_DANISH);
+    EXPECT_EQ(GetLanguageFlagIcon(7), IDI_FLAG_TURKISH);
+    EXPECT_EQ(GetLanguageFlagIcon(8), IDI_FLAG_BULGARIAN);
+    EXPECT_EQ(GetLanguageFlagIcon(9), IDI_FLAG_ROMANIAN);
+    EXPECT_EQ(GetLanguageFlagIcon(10), IDI_FLAG_CHINESE);
+    EXPECT_EQ(GetLanguageFlagIcon(11), IDI_FLAG_ITALIAN);
+    EXPECT_EQ(GetLanguageFlagIcon(12), IDI_FLAG_CZECH);
+    EXPECT_EQ(GetLanguageFlagIcon(13), IDI_FLAG_NORWEGIAN);
+    EXPECT_EQ(GetLanguageFlagIcon(14), IDI_FLAG_GREEK);
+    EXPECT_EQ(GetLanguageFlagIcon(15), IDI_FLAG_POLISH);
     EXPECT_EQ(seenPositions, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
     // Outside the table: nothing offered, no texts, no ids; text ids outside every block have no owner.
     for (int i : {-1, 16, 1000}) {
