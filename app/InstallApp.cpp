@@ -51,11 +51,12 @@ bool ReadRegistrationString(const char* value, char (&buffer)[PATH_BUFFER])
     return true;
 }
 
-// "Uninstall.ulog" beside the file of path, when it exists.
+// "Uninstall.ulog" beside the file of path (which may be quoted), when it exists.
 std::string LogBeside(const char* path)
 {
     char log[PATH_BUFFER];
     lstrcpynA(log, path, PATH_BUFFER);
+    PathUnquoteSpacesA(log);
     if (!PathRemoveFileSpecA(log) || !PathAppendA(log, UNINSTALL_LOG_NAME) || !PathFileExistsA(log))
         return std::string();
     return log;

@@ -320,21 +320,24 @@ TEST_F(StartupTest, EarlierLogSetsTheFoldersAndNamesTheProgram)
     log += FormatRecordLine(3, LR_FILE, 2, true, install + "\\Uninstall.exe");
     ASSERT_TRUE(WriteFileBytes(install + "\\Uninstall.ulog", log));
 
-    Registration registration;
-    registration.Set("UninstallString", install + "\\Uninstall.exe");
-    registration.Set("QuLanguage", 2);
-    ProbeRun run = RunProbe();
-    ASSERT_EQ(run.exitCode, 0u) << run.output;
-    auto c = run.context;
-    EXPECT_EQ(c["m_nInstallStatus"], "2");
-    EXPECT_EQ(c["m_strInstalledVersion"], "Sarventa 5.22.4.7");
-    EXPECT_EQ(c["m_nLanguage"], "2");
-    EXPECT_EQ(c["m_strInstallFolder"], install);
-    EXPECT_EQ(c["m_strStartMenuFolder"], menu);
-    EXPECT_EQ(c["m_bStartMenuShortcut"], "1");
-    EXPECT_EQ(c["m_bDesktopShortcut"], "1");
-    EXPECT_EQ(c["m_bAdvanced"], "0");
-    EXPECT_EQ(c["log product"], "Sarventa 5.23i");
+    // As the installer writes it, and quoted as other tools write such values.
+    for (const std::string& uninstaller : {install + "\\Uninstall.exe", "\"" + install + "\\Uninstall.exe\""}) {
+        Registration registration;
+        registration.Set("UninstallString", uninstaller);
+        registration.Set("QuLanguage", 2);
+        ProbeRun run = RunProbe();
+        ASSERT_EQ(run.exitCode, 0u) << run.output;
+        auto c = run.context;
+        EXPECT_EQ(c["m_nInstallStatus"], "2") << uninstaller;
+        EXPECT_EQ(c["m_strInstalledVersion"], "Sarventa 5.22.4.7");
+        EXPECT_EQ(c["m_nLanguage"], "2");
+        EXPECT_EQ(c["m_strInstallFolder"], install);
+        EXPECT_EQ(c["m_strStartMenuFolder"], menu);
+        EXPECT_EQ(c["m_bStartMenuShortcut"], "1");
+        EXPECT_EQ(c["m_bDesktopShortcut"], "1");
+        EXPECT_EQ(c["m_bAdvanced"], "0");
+        EXPECT_EQ(c["log product"], "Sarventa 5.23i");
+    }
     RemoveTree(root);
 }
 
