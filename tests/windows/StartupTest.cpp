@@ -196,10 +196,12 @@ public:
     Registration()
     {
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH);
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key,
-                        nullptr);
+        m_error = RegCreateKeyExA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &m_key, nullptr);
         Set("DisplayName", "Sarventa 5.23i");
     }
+    // The creation's error code, 0 when the key was made.
+    LONG Error() const { return m_error; }
     ~Registration()
     {
         RegCloseKey(m_key);
@@ -220,6 +222,7 @@ public:
 
 private:
     HKEY m_key = nullptr;
+    LONG m_error = 0;
 };
 
 class StartupTest : public ::testing::Test {
@@ -272,6 +275,7 @@ TEST_F(StartupTest, InstalledVersionFromTheProgramThatDisplayIconNames)
                  {"6_0_0_0", "-1", "Sarventa 6.0.0.0"}};
     for (const Case& test : cases) {
         Registration registration;
+        ASSERT_EQ(registration.Error(), 0);
         registration.Set("DisplayIcon", VersionedProgram(test.version) + ",0");
         ProbeRun run = RunProbe();
         ASSERT_EQ(run.exitCode, 0u) << run.output;
