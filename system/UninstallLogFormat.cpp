@@ -1,7 +1,8 @@
 // The uninstall log's text format: header and record lines, written and read back.
 #include "UninstallLogFormat.h"
 
-#include <cerrno>
+#include "IntegerParse.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,20 +24,12 @@ const char* const HEADER_SHORTCUT_PATH = "Shortcut Path";
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// strtol with the success rule of the installer's integer parse: no overflow, and a value other than 0
-// or a consumed text that ends in '0'. whole: nothing but white space may follow the number.
-bool ParseNumber(const std::string& text, int base, long& value, bool whole)
+// A whole field as one number under the installer's integer rule: nothing but white space may follow.
+bool ParseField(const std::string& text, int base, long& value)
 {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtol(begin, &end, base);
-    const bool converted = errno != ERANGE && (value != 0 || (end > begin && end[-1] == '0'));
-    if (!converted || !whole)
-        return converted;
-    while (IsSpace(*end))
-        ++end;
-    return *end == '\0';
+    bool error = true;
+    value = ParseIntegerText(text.c_str(), &error, base);
+    return !error;
 }
 
 // Number of occurrences of needle in text; none of the header keys can overlap itself.
@@ -127,7 +120,7 @@ bool ParseRecordLine(const std::string& line, ULOG_LINE_RECORD& record)
         return false;
     long value = 0;
     size_t pos = 0;
-    if (ParseNumber(line.substr(0, 4), 10, value, true) && line[4] == ':') {
+    if (ParseField(line.substr(0, 4), 10, value) && line[4] == ':') {
         pos = 5;
     } else {
         for (pos = 0; pos < line.size() && IsDigit(line[pos]); ++pos) {
@@ -138,7 +131,7 @@ bool ParseRecordLine(const std::string& line, ULOG_LINE_RECORD& record)
     }
 
     // Kind and code: four characters that read as one hexadecimal number, then ':'.
-    if (line.size() < pos + 5 || line[pos + 4] != ':' || !ParseNumber(line.substr(pos, 4), 16, value, true))
+    if (line.size() < pos + 5 || line[pos + 4] != ':' || !ParseField(line.substr(pos, 4), 16, value))
         return false;
     const int32_t field = static_cast<int32_t>(value);
     const int32_t kind = field >> 8;
@@ -279,8 +272,8 @@ bool UninstallLogReader::ProcessHeaderLine(std::string text)
     case 0: {
         if (!RemoveSingle(text, HEADER_VERSION))
             return false;
-        long version = 0;
-        ParseNumber(text, 10, version, false);
+        // The number counts whatever follows it.
+        const long version = ParseIntegerText(text.c_str(), nullptr, 10);
         if (version != ULOG_FORMAT_VERSION)
             return false;
         m_nVersion = ULOG_FORMAT_VERSION;
