@@ -1,12 +1,15 @@
 // setup.exe until the wizard exists: start-up with its checks and messages, then the payload unpacked
 // into the proposed installation folder without further user interface. Exit code: the start-up result
-// when start-up stops, else 0 on success or the extractor's error kind (an error text goes to stderr).
+// (1-5) when start-up stops, else 0 on success or INSTALL_FAILURE_BASE plus the extractor's error kind (an
+// error text goes to stderr), so that the two ranges cannot be confused.
 #include "InstallApp.h"
 #include "PayloadExtractor.h"
 
 #include <cstdio>
 
 namespace {
+
+constexpr int INSTALL_FAILURE_BASE = 10;
 
 class CInterimSetupApp : public CInstallApp {
 public:
@@ -24,7 +27,7 @@ private:
         std::string error;
         if (!CopyPayloadToTemp(error)) {
             std::fprintf(stderr, "setup: the payload cannot be copied: %s\n", error.c_str());
-            return EXTRACT_ERROR_SYSTEM;
+            return INSTALL_FAILURE_BASE + EXTRACT_ERROR_SYSTEM;
         }
         PayloadExtractor extractor;
         extractor.SetInstallFolder(m_strInstallFolder);
@@ -34,7 +37,7 @@ private:
         if (!ok) {
             std::fprintf(stderr, "setup: extraction failed: %d:%08lX\n", extractor.GetErrorKind(),
                          static_cast<unsigned long>(extractor.GetSystemError()));
-            return extractor.GetErrorKind();
+            return INSTALL_FAILURE_BASE + extractor.GetErrorKind();
         }
         return 0;
     }
