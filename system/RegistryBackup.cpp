@@ -1,0 +1,137 @@
+#include "RegistryBackup.h"
+
+#include "Security.h"
+
+namespace detail {
+REGISTRY_SAVE_CALLS& RegistrySaveCalls()
+{
+    static REGISTRY_SAVE_CALLS calls = {::RegSaveKeyA, ::RegRestoreKeyA};
+    return calls;
+}
+}  // namespace detail
+
+namespace {
+
+// Closes a registry key on every path out.
+class RegKey {
+public:
+    RegKey() = default;
+    ~RegKey()
+    {
+        if (m_key)
+            ::RegCloseKey(m_key);
+    }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    HKEY* Receive() { return &m_key; }
+    HKEY Get() const { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+// Enables a privilege for the lifetime of the object and disables it after.
+class PrivilegeScope {
+public:
+    explicit PrivilegeScope(const char* name) : m_name(name) { EnablePrivilege(m_name, true); }
+    ~PrivilegeScope()
+    {
+        const DWORD error = ::GetLastError();
+        EnablePrivilege(m_name, false);
+        ::SetLastError(error);
+    }
+    PrivilegeScope(const PrivilegeScope&) = delete;
+    PrivilegeScope& operator=(const PrivilegeScope&) = delete;
+
+private:
+    const char* m_name;
+};
+
+void DeleteBackupFile(const std::string& path)
+{
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(path.c_str());
+}
+
+// A unique "qu" name in the temporary folder. The reserving file is removed again: the save
+// refuses to write over an existing file.
+bool ReserveBackupName(std::string& path)
+{
+    char folder[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length >= sizeof folder)
+        return false;
+    char name[MAX_PATH] = {};
+    if (!::GetTempFileNameA(folder, "qu", 0, name))
+        return false;
+    ::DeleteFileA(name);
+    path = name;
+    return true;
+}
+
+}  // namespace
+
+bool SaveRegistryKey(HKEY key, std::string& backup)
+{
+    backup.clear();
+    if (!key)
+        return false;
+    std::string path;
+    if (!ReserveBackupName(path))
+        return false;
+    LONG result;
+    {
+        PrivilegeScope privilege(SE_BACKUP_NAME);
+        result = detail::RegistrySaveCalls().pfnSaveKey(key, path.c_str(), nullptr);
+    }
+    if (result != ERROR_SUCCESS) {
+        DeleteBackupFile(path);
+        ::SetLastError(static_cast<DWORD>(result));
+        return false;
+    }
+    backup = path;
+    return true;
+}
+
+void RestoreRegistryKey(HKEY root, const char* parent, const char* name, const std::string& backup, bool existed)
+{
+    PrivilegeScope privilege(SE_RESTORE_NAME);
+    RegKey parentKey;
+    if (::RegOpenKeyExA(root, parent, 0, KEY_ALL_ACCESS, parentKey.Receive()) != ERROR_SUCCESS) {
+        // The backup is not needed any more, whatever became of the key.
+        if (!backup.empty())
+            DeleteBackupFile(backup);
+        return;
+    }
+    if (!backup.empty()) {
+        RegKey key;
+        if (::RegOpenKeyExA(parentKey.Get(), name, 0, KEY_ALL_ACCESS, key.Receive()) == ERROR_SUCCESS)
+            detail::RegistrySaveCalls().pfnRestoreKey(key.Get(), backup.c_str(), 0);
+        DeleteBackupFile(backup);
+    } else if (!existed) {
+        DelRegTree(parentKey.Get(), name);
+    }
+}
+
+LONG DelRegTree(HKEY parent, const char* name)
+{
+    {
+        RegKey key;
+        LONG result = ::RegOpenKeyA(parent, name, key.Receive());
+        if (result != ERROR_SUCCESS)
+            return result;
+        for (;;) {
+            // Deleting shifts the rest down, so the first subkey is always the next one.
+            char subkey[256] = {};
+            result = ::RegEnumKeyA(key.Get(), 0, subkey, sizeof subkey);
+            if (result == ERROR_NO_MORE_ITEMS || result == ERROR_BADKEY)
+                break;
+            if (result != ERROR_SUCCESS)
+                return result;
+            result = DelRegTree(key.Get(), subkey);
+            if (result != ERROR_SUCCESS)
+                return result;
+        }
+    }
+    return ::RegDeleteKeyA(parent, name);
+}
