@@ -50,6 +50,15 @@ public:
     // with code 1 (payload entry kind "main program"); empty when none.
     std::string FindMainProgram() const;
 
+    // Creates each missing folder of path, from the root outwards, and records every folder it created.
+    // Stops at the first folder that cannot be created. A path of MAX_PATH characters or more is refused.
+    void CreateFolderPath(const char* path);
+
+    // Moves (or with bCopy copies) the item at path to a new "qu" file in the temporary folder, keeping its
+    // attributes; returns that file's path, or empty when no backup was made. A null path only reserves a
+    // free name: no file of that name exists on return.
+    static std::string BackupFile(const char* path, bool bCopy);
+
     const LOG_RECORD* GetOldFirst() const { return m_pOldFirst; }
     const LOG_RECORD* GetFirst() const { return m_pFirst; }
 
