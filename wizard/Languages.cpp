@@ -123,3 +123,14 @@ std::string ChooseLanguageName(const std::string& nativeInSystemCodePage,
         return nativeInSystemCodePage;
     return userLanguageName;
 }
+
+std::vector<int> GetTextOffsets()
+{
+    std::vector<int> offsets;
+    for (int o = 0; o <= 18; ++o)
+        offsets.push_back(o);
+    for (int o = 100; o <= 130; ++o)
+        if (o != 109 && o != 128)
+            offsets.push_back(o);
+    return offsets;
+}

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 constexpr int LANGUAGE_COUNT = 16;
 
@@ -13,6 +14,8 @@ constexpr int LANGUAGE_ENGLISH = 1;
 // Base ids: the French block. Callers ask for a text as TEXT_BASE + offset.
 constexpr int TEXT_BASE = 1000;
 constexpr int TEXT_BLOCK_SIZE = 1000;
+// Offsets of the installer's texts: 0 to 18 and 100 to 130 but 109 and 128, in increasing order.
+std::vector<int> GetTextOffsets();
 // A text that a language does not translate is stored as this string.
 constexpr const char* UNTRANSLATED_TEXT = "#";
 

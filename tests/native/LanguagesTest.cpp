@@ -14,18 +14,6 @@
 
 namespace {
 
-// Offsets that carry a text in every language's block.
-std::vector<int> TextOffsets()
-{
-    std::vector<int> offsets;
-    for (int o = 0; o <= 18; ++o)
-        offsets.push_back(o);
-    for (int o = 100; o <= 130; ++o)
-        if (o != 109 && o != 128)
-            offsets.push_back(o);
-    return offsets;
-}
-
 enum class Coverage { Complete, All_But_130, Words_Only, None };
 
 Coverage ExpectedCoverage(int language)
@@ -263,7 +251,7 @@ TEST(StringTables, EveryLanguageHasExactlyItsCoverage)
 {
     const auto files = LoadAllStringFiles();
     ASSERT_EQ(files.size(), 16u);
-    const auto offsets = TextOffsets();
+    const auto offsets = GetTextOffsets();
     const StringFile& english = files.at(1);
     for (const auto& [language, file] : files) {
         SCOPED_TRACE("language " + std::to_string(language));

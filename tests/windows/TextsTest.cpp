@@ -11,17 +11,6 @@
 
 namespace {
 
-std::vector<int> TextOffsets()
-{
-    std::vector<int> offsets;
-    for (int o = 0; o <= 18; ++o)
-        offsets.push_back(o);
-    for (int o = 100; o <= 130; ++o)
-        if (o != 109 && o != 128)
-            offsets.push_back(o);
-    return offsets;
-}
-
 bool ExpectTranslated(int language, int offset)
 {
     switch (language) {
@@ -62,7 +51,7 @@ private:
 
 TEST(StringTables, EveryIdOfEveryBlockLoadsWithItsCoverage)
 {
-    const auto offsets = TextOffsets();
+    const auto offsets = GetTextOffsets();
     for (int language = 0; language < LANGUAGE_COUNT; ++language) {
         SCOPED_TRACE("language " + std::to_string(language));
         const int block = GetLanguageTextBlock(language) * 1000;
@@ -91,7 +80,7 @@ TEST(StringTables, EveryTextShowsInItsLanguagesOwnCodePage)
         const UINT codePage = AnsiCodePageOf(GetLanguageLangId(language));
         ASSERT_NE(codePage, 0u) << "language " << language;
         const int block = GetLanguageTextBlock(language) * 1000;
-        for (int offset : TextOffsets()) {
+        for (int offset : GetTextOffsets()) {
             const std::wstring text = LoadStringByIdW(block + offset);
             if (text == L"#")
                 continue;
@@ -148,7 +137,7 @@ TEST(GetLanguageTextId, FallbacksAcrossTheRealTables)
     // German has every text but 1130, which comes out English.
     EXPECT_EQ(GetLanguageTextId(2, 1130), 2130);
     EXPECT_EQ(LoadLanguageText(2, 1130), LoadStringById(2130));
-    for (int offset : TextOffsets()) {
+    for (int offset : GetTextOffsets()) {
         if (offset == 130)
             continue;
         EXPECT_EQ(GetLanguageTextId(2, 1000 + offset), 3000 + offset) << offset;
@@ -182,7 +171,7 @@ TEST(FormatMessageText, InsertsTheArgumentsAndKeepsLineBreaks)
     for (int language = 0; language < LANGUAGE_COUNT; ++language) {
         if (!HasInstallerTexts(language))
             continue;
-        for (int offset : TextOffsets()) {
+        for (int offset : GetTextOffsets()) {
             const std::string format = LoadLanguageText(language, 1000 + offset);
             const std::string text = FormatMessageText(format, "<ARG1>", "<ARG2>");
             const bool has1 = format.find("%1") != std::string::npos;
