@@ -17,6 +17,12 @@ struct LOG_RECORD {
     int32_t nCode = -1;     // LR_FILE: the payload entry kind; -1 for every other kind
     LOG_RECORD* pPrev = nullptr;
     LOG_RECORD* pNext = nullptr;
+    // Where strBackup goes back to on undo when that is not strPath: the previous installation's link,
+    // which may have had another name than the new one (or the new link may not exist at all).
+    std::string strBackupOrigin;
+    // LR_UNINSTALL_KEY: the key existed before this run. Undo leaves such a key in place when it could not
+    // be saved, instead of deleting it as a key the run created.
+    bool bExisted = false;
 };
 
 class CUninstallLog {
@@ -59,8 +65,34 @@ public:
     // free name: no file of that name exists on return.
     static std::string BackupFile(const char* path, bool bCopy);
 
+    // True when the previous log lists path (byte for byte) as a file that was written.
+    bool IsKeptFile(const char* path) const;
+
+    // Records a file about to be written at path, after creating (and recording) its parent folders. An
+    // existing file is moved to a backup, or copied there with bCopyBackup (the user's file stays in place).
+    void AddFile(const char* path, int nEntryKind, bool bCopyBackup);
+    // Records a shortcut about to be created in folder: selector 0 Start-menu program link, 1 Start-menu
+    // uninstall link, 2 (or any other) desktop link. The folder is created and recorded first; the previous
+    // installation's link of the same kind, when it still exists, is moved to a backup.
+    void AddShortcut(int nSelector, const char* folder);
+    // Records the product's uninstall key. hKey: the key when it existed before this run (opened with
+    // KEY_ALL_ACCESS), saved to a backup first; null when the run created it.
+    void AddUninstallKey(HKEY hKey);
+    // Records the installed program's own registration run.
+    void AddSelfRegistration();
+    // Marks the record added last done or failed; a non-null path replaces its path. No record: nothing.
+    void SetStatus(bool bDone, const char* path);
+
+    // Undoes this run's records, last first, putting backups back; every record is freed.
+    void Rollback();
+    // Merges the previous log's records into this run's, writes the log file, and discards every backup.
+    // True when the file was written completely.
+    bool Save(const char* logPath, const std::string& installPath, const std::string& shortcutPath);
+
     const LOG_RECORD* GetOldFirst() const { return m_pOldFirst; }
+    const LOG_RECORD* GetOldLast() const { return m_pOldLast; }
     const LOG_RECORD* GetFirst() const { return m_pFirst; }
+    const LOG_RECORD* GetLast() const { return m_pLast; }
 
 private:
     static void FreeList(LOG_RECORD*& first, LOG_RECORD*& last);
