@@ -36,6 +36,12 @@ public:
         Close();
         m_h = h;
     }
+    // Closes the handle held and gives the address that an API call fills with a new one.
+    Type* Receive()
+    {
+        Close();
+        return &m_h;
+    }
     Type Release()
     {
         Type h = m_h;
@@ -86,11 +92,18 @@ struct LocalMemoryTraits {
     static bool Close(Type h) { return LocalFree(h) == nullptr; }
 };
 
+struct RegKeyTraits {
+    using Type = HKEY;
+    static Type Invalid() { return nullptr; }
+    static bool Close(Type h) { return RegCloseKey(h) == ERROR_SUCCESS; }
+};
+
 using FileHandle = UniqueHandle<FileHandleTraits>;      // CreateFile: INVALID_HANDLE_VALUE when empty
 using KernelHandle = UniqueHandle<KernelHandleTraits>;  // events, processes, mutexes: null when empty
 using ModuleHandle = UniqueHandle<ModuleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
+using RegKeyHandle = UniqueHandle<RegKeyTraits>;     // RegOpenKeyEx/RegCreateKeyEx: null when empty
 
 // Owner of one COM interface reference: released on every path out.
 template <class T>

@@ -1,5 +1,6 @@
 #include "RegistryBackup.h"
 
+#include "Handles.h"
 #include "Security.h"
 
 namespace detail {
@@ -11,24 +12,6 @@ REGISTRY_SAVE_CALLS& RegistrySaveCalls()
 }  // namespace detail
 
 namespace {
-
-// Closes a registry key on every path out.
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey()
-    {
-        if (m_key)
-            ::RegCloseKey(m_key);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    HKEY* Receive() { return &m_key; }
-    HKEY Get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
 
 // Enables a privilege for the lifetime of the object and disables it after.
 class PrivilegeScope {
@@ -96,7 +79,7 @@ bool SaveRegistryKey(HKEY key, std::string& backup)
 void RestoreRegistryKey(HKEY root, const char* parent, const char* name, const std::string& backup, bool existed)
 {
     PrivilegeScope privilege(SE_RESTORE_NAME);
-    RegKey parentKey;
+    RegKeyHandle parentKey;
     if (::RegOpenKeyExA(root, parent, 0, KEY_ALL_ACCESS, parentKey.Receive()) != ERROR_SUCCESS) {
         // The backup is not needed any more, whatever became of the key.
         if (!backup.empty())
@@ -104,7 +87,7 @@ void RestoreRegistryKey(HKEY root, const char* parent, const char* name, const s
         return;
     }
     if (!backup.empty()) {
-        RegKey key;
+        RegKeyHandle key;
         if (::RegOpenKeyExA(parentKey.Get(), name, 0, KEY_ALL_ACCESS, key.Receive()) == ERROR_SUCCESS)
             detail::RegistrySaveCalls().pfnRestoreKey(key.Get(), backup.c_str(), 0);
         DeleteBackupFile(backup);
@@ -116,7 +99,7 @@ void RestoreRegistryKey(HKEY root, const char* parent, const char* name, const s
 LONG DelRegTree(HKEY parent, const char* name)
 {
     {
-        RegKey key;
+        RegKeyHandle key;
         LONG result = ::RegOpenKeyA(parent, name, key.Receive());
         if (result != ERROR_SUCCESS)
             return result;
