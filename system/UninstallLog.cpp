@@ -38,23 +38,12 @@ CUninstallLog::~CUninstallLog()
 
 void CUninstallLog::FreeList(LOG_RECORD*& first, LOG_RECORD*& last)
 {
-    while (first) {
-        LOG_RECORD* next = first->pNext;
-        delete first;
-        first = next;
-    }
-    last = nullptr;
+    FreeRecords(first, last);
 }
 
 void CUninstallLog::Append(LOG_RECORD*& first, LOG_RECORD*& last, LOG_RECORD* record)
 {
-    record->pPrev = last;
-    record->pNext = nullptr;
-    if (last)
-        last->pNext = record;
-    else
-        first = record;
-    last = record;
+    AppendRecord(first, last, record);
 }
 
 bool CUninstallLog::Load(const char* path, const std::string& product)

@@ -2,28 +2,11 @@
 // records read back from its "Uninstall.ulog".
 #pragma once
 
-#include "UninstallLogFormat.h"
+#include "LogRecords.h"
 
 #include <windows.h>
 
 #include <string>
-
-// One recorded change, linked into one of the log's two lists.
-struct LOG_RECORD {
-    int32_t nKind = LR_FOLDER;
-    std::string strPath;    // folder, file or link; empty for kinds 5 and 6 until written
-    std::string strBackup;  // temporary copy of the item as it was; always empty when read from a file
-    BYTE bDone = 0;         // 1 when the change was made
-    int32_t nCode = -1;     // LR_FILE: the payload entry kind; -1 for every other kind
-    LOG_RECORD* pPrev = nullptr;
-    LOG_RECORD* pNext = nullptr;
-    // Where strBackup goes back to on undo when that is not strPath: the previous installation's link,
-    // which may have had another name than the new one (or the new link may not exist at all).
-    std::string strBackupOrigin;
-    // LR_UNINSTALL_KEY: the key existed before this run. Undo leaves such a key in place when it could not
-    // be saved, instead of deleting it as a key the run created.
-    bool bExisted = false;
-};
 
 class CUninstallLog {
 public:

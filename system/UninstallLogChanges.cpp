@@ -1,0 +1,256 @@
+// The uninstall log's changes: recording them as they are made, undoing them after a failed run, and
+// writing the log file after a successful one.
+#include "UninstallLog.h"
+
+#include "Handles.h"
+#include "PlatformUtils.h"
+#include "RegistryBackup.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr DWORD LOG_FILE_ATTRIBUTES =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+bool IsExistingFile(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+void DeleteItem(const std::string& path)
+{
+    if (path.empty())
+        return;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+}
+
+// Puts a backup back at target with the attributes it kept. When the move fails the backup stays where
+// it is, attributes and all: the old item is not thrown away.
+void RestoreBackup(const std::string& backup, const std::string& target)
+{
+    const DWORD attributes = GetFileAttributesA(backup.c_str());
+    SetFileAttributesA(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!MoveFileA(backup.c_str(), target.c_str())) {
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            SetFileAttributesA(backup.c_str(), attributes);
+        return;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesA(target.c_str(), attributes);
+}
+
+// COM for the shell's item comparison, when this thread has not initialised it already.
+class ComScope {
+public:
+    ComScope() : m_hr(CoInitialize(nullptr)) {}
+    ~ComScope()
+    {
+        if (SUCCEEDED(m_hr))
+            CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    HRESULT m_hr;
+};
+
+bool WriteText(HANDLE file, const std::string& text)
+{
+    DWORD written = 0;
+    return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
+}
+
+// The folder that holds path ("." for a bare name).
+std::string FolderOf(const char* path)
+{
+    char folder[MAX_PATH] = {};
+    if (std::strlen(path) >= MAX_PATH)
+        return std::string();
+    std::strcpy(folder, path);
+    if (!PathRemoveFileSpecA(folder) || folder[0] == '\0')
+        return ".";
+    return folder;
+}
+
+}  // namespace
+
+bool CUninstallLog::IsKeptFile(const char* path) const
+{
+    if (!path)
+        return false;
+    for (const LOG_RECORD* record = m_pOldFirst; record; record = record->pNext) {
+        if (record->nKind == LR_FILE && record->bDone == 1 && record->strPath == path)
+            return true;
+    }
+    return false;
+}
+
+void CUninstallLog::AddFile(const char* path, int nEntryKind, bool bCopyBackup)
+{
+    if (!path)
+        return;
+    if (std::strlen(path) < MAX_PATH) {
+        char folder[MAX_PATH];
+        std::strcpy(folder, path);
+        if (PathRemoveFileSpecA(folder) && folder[0])
+            CreateFolderPath(folder);
+    }
+    auto* record = new LOG_RECORD;
+    record->nKind = LR_FILE;
+    record->strPath = path;
+    record->nCode = nEntryKind;
+    Append(m_pFirst, m_pLast, record);
+    if (IsExistingFile(record->strPath))
+        record->strBackup = BackupFile(path, bCopyBackup);
+}
+
+void CUninstallLog::AddShortcut(int nSelector, const char* folder)
+{
+    CreateFolderPath(folder);
+    auto* record = new LOG_RECORD;
+    record->nKind = nSelector == 0   ? LR_MENU_PROGRAM_SHORTCUT
+                    : nSelector == 1 ? LR_MENU_UNINSTALL_SHORTCUT
+                                     : LR_DESKTOP_SHORTCUT;
+    Append(m_pFirst, m_pLast, record);
+    for (const LOG_RECORD* old = m_pOldFirst; old; old = old->pNext) {
+        if (old->nKind != record->nKind)
+            continue;
+        // The previous link goes back under its own name on undo, whatever the new one is called.
+        if (IsExistingFile(old->strPath)) {
+            record->strBackup = BackupFile(old->strPath.c_str(), false);
+            if (!record->strBackup.empty())
+                record->strBackupOrigin = old->strPath;
+        }
+        break;
+    }
+}
+
+void CUninstallLog::AddUninstallKey(HKEY hKey)
+{
+    auto* record = new LOG_RECORD;
+    record->nKind = LR_UNINSTALL_KEY;
+    Append(m_pFirst, m_pLast, record);
+    if (hKey) {
+        record->bExisted = true;
+        SaveRegistryKey(hKey, record->strBackup);
+    }
+}
+
+void CUninstallLog::AddSelfRegistration()
+{
+    auto* record = new LOG_RECORD;
+    record->nKind = LR_SELF_REGISTRATION;
+    Append(m_pFirst, m_pLast, record);
+}
+
+void CUninstallLog::SetStatus(bool bDone, const char* path)
+{
+    if (!m_pLast)
+        return;
+    m_pLast->bDone = bDone ? 1 : 0;
+    if (path)
+        m_pLast->strPath = path;
+}
+
+void CUninstallLog::Rollback()
+{
+    while (m_pLast) {
+        LOG_RECORD* record = m_pLast;
+        switch (record->nKind) {
+        case LR_FOLDER:
+            RemoveDirectoryA(record->strPath.c_str());
+            break;
+        case LR_UNINSTALL_KEY:
+            RestoreRegistryKey(HKEY_LOCAL_MACHINE, UNINSTALL_PARENT_KEY, UNINSTALL_KEY_NAME, record->strBackup,
+                               record->bExisted);
+            break;
+        case LR_SELF_REGISTRATION:
+            break;
+        default:
+            DeleteItem(record->strPath);
+            if (!record->strBackup.empty()) {
+                const std::string& target =
+                    record->strBackupOrigin.empty() ? record->strPath : record->strBackupOrigin;
+                if (!target.empty())
+                    RestoreBackup(record->strBackup, target);
+            }
+            break;
+        }
+        UnlinkRecord(m_pFirst, m_pLast, record);
+        delete record;
+    }
+}
+
+bool CUninstallLog::Save(const char* logPath, const std::string& installPath, const std::string& shortcutPath)
+{
+    if (m_pOldFirst) {
+        ComScope com;
+        MergeLogRecords(m_pOldFirst, m_pOldLast, m_pFirst, m_pLast,
+                        [](const std::string& a, const std::string& b) {
+                            return IsSameShellItem(a.c_str(), b.c_str());
+                        });
+    }
+
+    // Backups go in every case, whatever becomes of the file.
+    auto discardBackups = MakeScopeGuard([this] {
+        for (LOG_RECORD* record = m_pFirst; record; record = record->pNext) {
+            if (!record->strBackup.empty()) {
+                DeleteItem(record->strBackup);
+                record->strBackup.clear();
+                record->strBackupOrigin.clear();
+            }
+        }
+    });
+    if (!logPath || !*logPath)
+        return false;
+
+    // The whole file is written under a temporary name beside the log and then put in its place, so a
+    // failure leaves the previous log as it was.
+    const std::string folder = FolderOf(logPath);
+    char tempName[MAX_PATH] = {};
+    if (folder.empty() || !GetTempFileNameA(folder.c_str(), "qu", 0, tempName))
+        return false;
+    TempFileGuard temp(tempName);
+    {
+        FileHandle file(CreateFileA(tempName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+        if (!file)
+            return false;
+        for (const std::string& line : FormatHeaderLines(m_strProduct, m_strPreviousProduct, installPath,
+                                                         shortcutPath)) {
+            if (!WriteText(file.Get(), line))
+                return false;
+        }
+        int sequence = 0;
+        for (LOG_RECORD* record = m_pFirst; record; record = record->pNext) {
+            if (const char* fixed = GetFixedRecordText(record->nKind))
+                record->strPath = fixed;
+            if (!WriteText(file.Get(), FormatRecordLine(sequence++, record->nKind, record->nCode,
+                                                        record->bDone != 0, record->strPath)))
+                return false;
+        }
+        if (!file.Close())
+            return false;
+    }
+
+    // A read-only log of an earlier run is replaced too.
+    const DWORD previousAttributes = GetFileAttributesA(logPath);
+    SetFileAttributesA(logPath, FILE_ATTRIBUTE_NORMAL);
+    if (!MoveFileExA(tempName, logPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (previousAttributes != INVALID_FILE_ATTRIBUTES)
+            SetFileAttributesA(logPath, previousAttributes);
+        return false;
+    }
+    temp.Dismiss();
+    SetFileAttributesA(logPath, LOG_FILE_ATTRIBUTES);
+    return true;
+}
