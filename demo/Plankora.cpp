@@ -1,9 +1,11 @@
 // Plankora.exe, the demo product's main program.
 //
 //   Plankora.exe /Register /Background   registers the ".plk" document type and exits with -10
+//   Plankora.exe /Unregister              removes that registration again and exits with -10
 //   Plankora.exe [document]              shows the main window while holding the product semaphore
 #include <windows.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -20,7 +22,8 @@ const char kDocExtension[] = ".plk";
 const char kDocProgId[] = "Plankora.Document";
 const char kDocTypeName[] = "Sarventa Document";
 
-// The installer counts this exit code of the registration run as success.
+// The installer counts this exit code of the registration run as success; the uninstaller counts it the
+// same way for /Unregister. Any other code (1) is a failure.
 const int kRegisterSucceeded = -10;
 const int kRegisterFailed = 1;
 
@@ -63,6 +66,7 @@ private:
 struct CommandLine {
     bool bRegister = false;
     bool bBackground = false;
+    bool bUnregister = false;
     std::string strDocument;
 };
 
@@ -87,6 +91,8 @@ CommandLine ParseCommandLine(const char* args)
         }
         if (lstrcmpiA(token.c_str(), "/Register") == 0)
             cmd.bRegister = true;
+        else if (lstrcmpiA(token.c_str(), "/Unregister") == 0)
+            cmd.bUnregister = true;
         else if (lstrcmpiA(token.c_str(), "/Background") == 0)
             cmd.bBackground = true;
         else if (!token.empty() && cmd.strDocument.empty())
@@ -133,6 +139,49 @@ bool RegisterDocumentType()
                                     "\"" + exe + "\" \"%1\"");
     if (ok)
         ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return ok;
+}
+
+// The default value of root\subKey; empty when the key or the value is missing or not a string.
+std::string ReadDefaultValue(HKEY root, const char* subKey)
+{
+    char value[MAX_PATH] = {};
+    DWORD type = 0;
+    DWORD size = sizeof(value) - 1;
+    if (::SHGetValueA(root, subKey, nullptr, &type, value, &size) != ERROR_SUCCESS || type != REG_SZ)
+        return std::string();
+    return value;
+}
+
+bool KeyIsEmpty(HKEY key)
+{
+    DWORD subKeys = 0;
+    DWORD values = 0;
+    return ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                              nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           subKeys == 0 && values == 0;
+}
+
+// Removes what RegisterDocumentType wrote. ".plk" goes only while it still names our ProgID, and only its
+// default value when another program has added entries of its own to the key. Nothing to remove is success.
+bool UnregisterDocumentType()
+{
+    bool ok = true;
+    if (ReadDefaultValue(HKEY_CLASSES_ROOT, kDocExtension) == kDocProgId) {
+        UniqueKey key;
+        LONG rc = ::RegOpenKeyExA(HKEY_CLASSES_ROOT, kDocExtension, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                                  key.Receive());
+        if (rc == ERROR_SUCCESS) {
+            rc = ::RegDeleteValueA(key.Get(), nullptr);
+            if (rc == ERROR_SUCCESS && KeyIsEmpty(key.Get()))
+                rc = ::RegDeleteKeyA(HKEY_CLASSES_ROOT, kDocExtension);
+        }
+        ok = rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+    }
+    const DWORD rc = ::SHDeleteKeyA(HKEY_CLASSES_ROOT, kDocProgId);
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+        ok = false;
+    ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     return ok;
 }
 
@@ -232,6 +281,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR args, int showCmd)
     const CommandLine cmd = ParseCommandLine(args);
     if (cmd.bRegister)
         return RegisterDocumentType() ? kRegisterSucceeded : kRegisterFailed;
+    if (cmd.bUnregister)
+        return UnregisterDocumentType() ? kRegisterSucceeded : kRegisterFailed;
     if (cmd.bBackground)
         return 0;  // nothing to do without a window
     return RunMainWindow(instance, showCmd, cmd);

@@ -1,5 +1,5 @@
-// Plankora.exe as the installer sees it: the registration run, the semaphore of a running product, and the
-// version resource. Runs the real program (next to this test in the build tree) under Wine.
+// Plankora.exe as the installer and the uninstaller see it: the registration run and its undoing, the
+// semaphore of a running product, and the version resource. Runs the real program (next to this test in the build tree) under Wine.
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -159,6 +159,52 @@ TEST(PlankoraTest, RegistrationRunRegistersTheDocumentTypeAndExitsWithMinus10)
         SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
     if (!hadProgId)
         SHDeleteKeyA(HKEY_CLASSES_ROOT, "Plankora.Document");
+}
+
+DWORD RunToEnd(const std::string& args)
+{
+    Process proc;
+    if (!Start(proc, args))
+        return STILL_ACTIVE;
+    return proc.WaitForExit(30000);
+}
+
+// The uninstaller's step: " /Unregister" takes back what " /Register" wrote and is idempotent.
+TEST(PlankoraTest, UnregisterRemovesTheAssociationAndExitsWithMinus10)
+{
+    ASSERT_FALSE(KeyExists(".plk")) << ".plk is registered already";
+    ASSERT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Register /Background"));
+    ASSERT_TRUE(KeyExists("Plankora.Document\\shell\\open\\command"));
+
+    EXPECT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Unregister"));
+    EXPECT_FALSE(KeyExists(".plk"));
+    EXPECT_FALSE(KeyExists("Plankora.Document"));
+    // Nothing left to remove is no failure.
+    EXPECT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Unregister"));
+    EXPECT_FALSE(KeyExists(".plk"));
+}
+
+TEST(PlankoraTest, UnregisterKeepsWhatOtherProgramsMadeOfTheExtension)
+{
+    ASSERT_FALSE(KeyExists(".plk")) << ".plk is registered already";
+    ASSERT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Register /Background"));
+
+    // Another program took the extension over: only our ProgID goes.
+    ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CLASSES_ROOT, ".plk", nullptr, REG_SZ, "Other.Board", 12));
+    EXPECT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Unregister"));
+    EXPECT_EQ("Other.Board", ReadDefaultValue(".plk"));
+    EXPECT_FALSE(KeyExists("Plankora.Document"));
+    SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
+
+    // Another program added its own entry under ours: the key stays with that entry, without our value.
+    ASSERT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Register /Background"));
+    ASSERT_EQ(ERROR_SUCCESS,
+              SHSetValueA(HKEY_CLASSES_ROOT, ".plk\\OpenWithProgids", "Other.Board", REG_SZ, "", 1));
+    EXPECT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Unregister"));
+    EXPECT_TRUE(KeyExists(".plk\\OpenWithProgids"));
+    EXPECT_EQ("(missing)", ReadDefaultValue(".plk"));
+    EXPECT_FALSE(KeyExists("Plankora.Document"));
+    SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
 }
 
 TEST(PlankoraTest, BackgroundAloneDoesNothing)

@@ -1,0 +1,618 @@
+// Uninstall.exe on installations that the test lays out itself under its scratch folder: files, folders,
+// links, the real uninstall key and the .plk association, and the log written in the installer's order.
+// The uninstaller continues in a copy in the temporary folder: every run happens inside a job object, and
+// the test waits until the job has no process left.
+#include "Handles.h"
+#include "RegistryBackup.h"
+#include "Shortcut.h"
+#include "UninstallLogFormat.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kProduct[] = "Sarventa 5.23i";
+const char kSemaphoreName[] = "Global\\Plankora5.{a3526b56-ca7c-4e16-8a26-da7758a378fd}";
+
+std::string WinPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((path + "\\*").c_str(), &data));
+    if (find) {
+        do {
+            const std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string child = path + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(find.Get(), &data));
+    }
+    find.Close();
+    RemoveDirectoryA(path.c_str());
+}
+
+std::string FreshFolder(const std::string& name)
+{
+    const std::string root = WinPath(QU_TEST_TMP);
+    CreateDirectoryA(root.c_str(), nullptr);
+    const std::string folder = root + "\\" + name;
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool WriteText(const std::string& path, const std::string& text)
+{
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
+}
+
+bool KeyExists(HKEY root, const std::string& subKey)
+{
+    RegKeyHandle key;
+    return RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
+}
+
+const std::string kProductKey = std::string(UNINSTALL_PARENT_KEY) + "\\" + UNINSTALL_KEY_NAME;
+
+std::string ReadDefault(HKEY root, const char* subKey)
+{
+    char value[MAX_PATH] = {};
+    DWORD type = 0;
+    DWORD size = sizeof(value) - 1;
+    if (SHGetValueA(root, subKey, nullptr, &type, value, &size) != ERROR_SUCCESS)
+        return "(missing)";
+    return value;
+}
+
+void RemoveRegistrations()
+{
+    RegKeyHandle parent;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_PARENT_KEY, 0, KEY_ALL_ACCESS, parent.Receive()) == ERROR_SUCCESS)
+        DelRegTree(parent.Get(), UNINSTALL_KEY_NAME);
+    SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
+    SHDeleteKeyA(HKEY_CLASSES_ROOT, "Plankora.Document");
+}
+
+std::string TempFolder()
+{
+    char path[MAX_PATH + 1] = {};
+    GetTempPathA(MAX_PATH + 1, path);
+    return path;
+}
+
+// The uninstaller's temporary copies: "Uninstall-*.exe" in the temporary folder.
+std::vector<std::string> UninstallerCopies()
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((TempFolder() + "Uninstall-*.exe").c_str(), &data));
+    if (find) {
+        do
+            names.push_back(data.cFileName);
+        while (FindNextFileA(find.Get(), &data));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+
+// PendingFileRenameOperations: pairs of source and target; an empty target deletes the source at restart.
+std::vector<std::string> PendingOperations()
+{
+    std::vector<std::string> entries;
+    RegKeyHandle key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+        return entries;
+    DWORD size = 0;
+    DWORD type = 0;
+    if (RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return entries;
+    std::vector<char> data(size + 2, '\0');
+    if (RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, &type,
+                         reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
+        return entries;
+    for (const char* p = data.data(); p < data.data() + size;) {
+        const std::string entry = p;
+        entries.push_back(entry);
+        p += entry.size() + 1;
+    }
+    return entries;
+}
+
+// Takes the pairs whose source ends in name out of PendingFileRenameOperations; true when there was one.
+bool TakePendingDeletion(const std::string& name)
+{
+    std::vector<std::string> entries = PendingOperations();
+    bool found = false;
+    std::string kept;
+    for (size_t i = 0; i + 1 < entries.size(); i += 2) {
+        const std::string& source = entries[i];
+        if (source.size() >= name.size() &&
+            lstrcmpiA(source.substr(source.size() - name.size()).c_str(), name.c_str()) == 0) {
+            found = true;
+            continue;
+        }
+        kept += entries[i] + '\0' + entries[i + 1] + '\0';
+    }
+    if (!found)
+        return false;
+    RegKeyHandle key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS)
+        return found;
+    if (kept.empty()) {
+        RegDeleteValueA(key.Get(), "PendingFileRenameOperations");
+    } else {
+        kept += '\0';
+        RegSetValueExA(key.Get(), "PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                       reinterpret_cast<const BYTE*>(kept.data()), static_cast<DWORD>(kept.size()));
+    }
+    return found;
+}
+
+// A program run inside a job object, so that the test can wait for the processes it starts as well.
+class JobRun {
+public:
+    bool Start(const std::string& exe, const std::string& args, const std::string& folder)
+    {
+        m_job.Reset(CreateJobObjectA(nullptr, nullptr));
+        if (!m_job)
+            return false;
+        std::string command = "\"" + exe + "\"" + args;
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                            folder.c_str(), &si, &pi))
+            return false;
+        m_process.Reset(pi.hProcess);
+        KernelHandle thread(pi.hThread);
+        m_pid = pi.dwProcessId;
+        if (!AssignProcessToJobObject(m_job.Get(), m_process.Get())) {
+            TerminateProcess(m_process.Get(), 99);
+            return false;
+        }
+        ResumeThread(thread.Get());
+        return true;
+    }
+
+    // The exit code of the started program once every process of the job has ended; STILL_ACTIVE when that
+    // takes longer than a minute.
+    DWORD Wait()
+    {
+        if (WaitForSingleObject(m_process.Get(), 60000) != WAIT_OBJECT_0)
+            return STILL_ACTIVE;
+        for (int i = 0; i < 600; ++i) {
+            JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+            if (!QueryInformationJobObject(m_job.Get(), JobObjectBasicAccountingInformation, &info, sizeof info,
+                                           nullptr))
+                return STILL_ACTIVE;
+            if (info.ActiveProcesses == 0)
+                break;
+            if (i == 599)
+                return STILL_ACTIVE;
+            Sleep(100);
+        }
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(m_process.Get(), &code);
+        return code;
+    }
+
+    // A message box (#32770) of the started program; null when none appears within 30 seconds.
+    HWND FindMessageBox()
+    {
+        for (int i = 0; i < 300; ++i) {
+            m_box = nullptr;
+            EnumWindows(
+                [](HWND hwnd, LPARAM self) -> BOOL {
+                    auto* run = reinterpret_cast<JobRun*>(self);
+                    DWORD pid = 0;
+                    GetWindowThreadProcessId(hwnd, &pid);
+                    char cls[64] = {};
+                    GetClassNameA(hwnd, cls, sizeof cls);
+                    if (pid == run->m_pid && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
+                        run->m_box = hwnd;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(this));
+            if (m_box != nullptr)
+                return m_box;
+            Sleep(100);
+        }
+        return nullptr;
+    }
+
+    // A message box of any process with this caption other than except; null after 30 seconds.
+    static HWND FindMessageBox(const char* caption, HWND except)
+    {
+        for (int i = 0; i < 300; ++i) {
+            HWND box = nullptr;
+            while ((box = FindWindowExA(nullptr, box, "#32770", caption)) != nullptr) {
+                if (box != except && IsWindowVisible(box))
+                    return box;
+            }
+            Sleep(100);
+        }
+        return nullptr;
+    }
+
+    ~JobRun()
+    {
+        if (m_job)
+            TerminateJobObject(m_job.Get(), 99);
+    }
+
+private:
+    KernelHandle m_job;
+    KernelHandle m_process;
+    DWORD m_pid = 0;
+    HWND m_box = nullptr;
+};
+
+struct Item {
+    int nKind;
+    int nCode;
+    std::string strPath;
+};
+
+// An installation as the installer leaves it, under the test's scratch folder instead of the system's
+// folders: "Programs", "CommonData", "StartMenu" and "Desktop" stand for the folders that existed before.
+class Installation {
+public:
+    explicit Installation(const std::string& name)
+    {
+        m_root = FreshFolder(name);
+        for (const char* base : {"Programs", "CommonData", "StartMenu", "Desktop"})
+            CreateDirectoryA((m_root + "\\" + base).c_str(), nullptr);
+        m_install = m_root + "\\Programs\\Quillon & Partners\\Sarventa 5";
+        m_shared = m_root + "\\CommonData\\Quillon & Partners\\Sarventa 5";
+        m_menu = m_root + "\\StartMenu\\Quillon & Partners\\Sarventa 5";
+    }
+
+    // Lays out the files, links and keys with their records and writes the log. False on any failure.
+    bool Build()
+    {
+        m_program = m_install + "\\Plankora.exe";
+        m_uninstaller = m_install + "\\Uninstall.exe";
+        m_sharedFile = m_shared + "\\shared.dat";
+        bool ok = Folder(m_root + "\\Programs\\Quillon & Partners") && Folder(m_install) &&
+                  Copy(WinPath(QU_PLANKORA_EXE), m_program, 1) && Copy(WinPath(QU_UNINSTALL_EXE), m_uninstaller, 2) &&
+                  File(m_install + "\\ReadMe.txt", 0) && Folder(m_install + "\\Docs") &&
+                  File(m_install + "\\Docs\\Help.txt", 0) && Folder(m_install + "\\Lang") &&
+                  Folder(m_install + "\\Lang\\fr") && File(m_install + "\\Lang\\fr\\Plankora.lng", 0) &&
+                  Folder(m_root + "\\CommonData\\Quillon & Partners") && Folder(m_shared) && File(m_sharedFile, 3) &&
+                  Folder(m_root + "\\Desktop\\Sarventa Examples") &&
+                  File(m_root + "\\Desktop\\Sarventa Examples\\Sample1.plk", 4) &&
+                  File(m_root + "\\Desktop\\Sarventa Examples\\Sample2.plk", 4);
+        // The installer makes the two programs read-only.
+        ok = ok && SetFileAttributesA(m_program.c_str(), FILE_ATTRIBUTE_READONLY) &&
+             SetFileAttributesA(m_uninstaller.c_str(), FILE_ATTRIBUTE_READONLY);
+        ok = ok && Folder(m_root + "\\StartMenu\\Quillon & Partners") && Folder(m_menu) &&
+             Link(LR_MENU_PROGRAM_SHORTCUT, m_program, m_menu, kProduct) &&
+             Link(LR_MENU_UNINSTALL_SHORTCUT, m_uninstaller, m_menu, "Uninstall Sarventa") &&
+             Link(LR_DESKTOP_SHORTCUT, m_program, m_root + "\\Desktop", kProduct);
+        ok = ok && UninstallKey() && Register();
+        return ok && WriteLog(m_records);
+    }
+
+    // Writes the log with the given records in the installer's format and attributes.
+    bool WriteLog(const std::vector<Item>& records) const
+    {
+        std::string text;
+        for (const std::string& line : FormatHeaderLines(kProduct, "", m_install, m_menu))
+            text += line;
+        int sequence = 0;
+        for (const Item& item : records) {
+            const char* fixed = GetFixedRecordText(item.nKind);
+            text += FormatRecordLine(sequence++, item.nKind, item.nCode, true, fixed ? fixed : item.strPath);
+        }
+        const std::string log = LogPath();
+        SetFileAttributesA(log.c_str(), FILE_ATTRIBUTE_NORMAL);
+        return WriteText(log, text) && SetFileAttributesA(log.c_str(), 0x2021);
+    }
+
+    ~Installation()
+    {
+        RemoveRegistrations();
+        RemoveTree(m_root);
+    }
+
+    std::string LogPath() const { return m_install + "\\Uninstall.ulog"; }
+    const std::string& Root() const { return m_root; }
+    const std::string& InstallFolder() const { return m_install; }
+    const std::string& SharedFolder() const { return m_shared; }
+    const std::string& SharedFile() const { return m_sharedFile; }
+    const std::string& Program() const { return m_program; }
+    const std::string& Uninstaller() const { return m_uninstaller; }
+    const std::vector<Item>& Records() const { return m_records; }
+
+private:
+    bool Folder(const std::string& path)
+    {
+        m_records.push_back({LR_FOLDER, -1, path});
+        return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+    }
+    bool File(const std::string& path, int kind)
+    {
+        m_records.push_back({LR_FILE, kind, path});
+        return WriteText(path, "content of " + path + "\r\n");
+    }
+    bool Copy(const std::string& source, const std::string& path, int kind)
+    {
+        m_records.push_back({LR_FILE, kind, path});
+        return CopyFileA(source.c_str(), path.c_str(), TRUE) != FALSE;
+    }
+    bool Link(int kind, const std::string& target, const std::string& folder, const char* name)
+    {
+        std::string link;
+        if (!CreateShortcut(target.c_str(), folder.c_str(), name, &link))
+            return false;
+        m_records.push_back({kind, -1, link});
+        return true;
+    }
+    bool UninstallKey()
+    {
+        RegKeyHandle key;
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, key.Receive(), &disposition) != ERROR_SUCCESS ||
+            disposition != REG_CREATED_NEW_KEY)
+            return false;
+        m_records.push_back({LR_UNINSTALL_KEY, -1, ""});
+        RegKeyHandle sub;
+        return SHSetValueA(key.Get(), nullptr, "DisplayName", REG_SZ, kProduct, sizeof kProduct) == ERROR_SUCCESS &&
+               SHSetValueA(key.Get(), nullptr, "UninstallString", REG_SZ, m_uninstaller.c_str(),
+                           static_cast<DWORD>(m_uninstaller.size() + 1)) == ERROR_SUCCESS &&
+               RegCreateKeyExA(key.Get(), "Extra", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, sub.Receive(), nullptr) ==
+                   ERROR_SUCCESS &&
+               SHSetValueA(sub.Get(), nullptr, "Note", REG_SZ, "x", 2) == ERROR_SUCCESS;
+    }
+    // The registration run of the installed program, as the installer starts it.
+    bool Register()
+    {
+        m_records.push_back({LR_SELF_REGISTRATION, -1, ""});
+        std::string command = "\"" + m_program + "\" /Register /Background";
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, m_install.c_str(), &si, &pi))
+            return false;
+        KernelHandle process(pi.hProcess);
+        KernelHandle thread(pi.hThread);
+        DWORD code = 0;
+        return WaitForSingleObject(process.Get(), 30000) == WAIT_OBJECT_0 &&
+               GetExitCodeProcess(process.Get(), &code) && code == static_cast<DWORD>(-10);
+    }
+
+    std::string m_root, m_install, m_shared, m_menu, m_program, m_uninstaller, m_sharedFile;
+    std::vector<Item> m_records;
+};
+
+std::string BoxText(HWND box)
+{
+    char text[2048] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
+class UninstallTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey)) << "the product is registered already";
+        ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".plk")) << ".plk is registered already";
+        HANDLE semaphore = OpenSemaphoreA(SYNCHRONIZE, FALSE, kSemaphoreName);
+        if (semaphore != nullptr)
+            CloseHandle(semaphore);
+        ASSERT_EQ(nullptr, semaphore) << "Plankora.exe is running";
+        m_copiesBefore = UninstallerCopies();
+    }
+
+    // The uninstaller's copies that this test left: each must be scheduled for deletion at restart; the
+    // test deletes them and their entries itself.
+    void TearDown() override
+    {
+        for (const std::string& name : UninstallerCopies()) {
+            if (std::find(m_copiesBefore.begin(), m_copiesBefore.end(), name) != m_copiesBefore.end())
+                continue;
+            EXPECT_TRUE(TakePendingDeletion(name)) << name << " is not scheduled for deletion";
+            DeleteFileA((TempFolder() + name).c_str());
+        }
+    }
+
+    std::vector<std::string> m_copiesBefore;
+};
+
+TEST_F(UninstallTest, SilentRunRemovesEverythingButTheSharedData)
+{
+    Installation inst("everything");
+    ASSERT_TRUE(inst.Build()) << GetLastError();
+    ASSERT_EQ("Plankora.Document", ReadDefault(HKEY_CLASSES_ROOT, ".plk"));
+
+    JobRun run;
+    ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();
+    EXPECT_EQ(0u, run.Wait());
+
+    for (const Item& item : inst.Records()) {
+        if (item.strPath.empty())
+            continue;
+        const bool shared = item.strPath.compare(0, inst.Root().size() + 11, inst.Root() + "\\CommonData") == 0;
+        EXPECT_EQ(shared, Exists(item.strPath)) << item.strPath;
+    }
+    EXPECT_TRUE(Exists(inst.SharedFile()));
+    EXPECT_FALSE(Exists(inst.LogPath()));
+    EXPECT_FALSE(Exists(inst.Uninstaller()));
+    EXPECT_FALSE(Exists(inst.Root() + "\\Programs\\Quillon & Partners"));
+    EXPECT_TRUE(Exists(inst.Root() + "\\Programs"));
+    EXPECT_FALSE(Exists(inst.Root() + "\\StartMenu\\Quillon & Partners"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".plk"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Plankora.Document"));
+}
+
+TEST_F(UninstallTest, AnsweringNoRemovesNothing)
+{
+    Installation inst("cancel");
+    ASSERT_TRUE(inst.Build()) << GetLastError();
+
+    JobRun run;
+    ASSERT_TRUE(run.Start(inst.Uninstaller(), "", inst.InstallFolder())) << GetLastError();
+    HWND box = run.FindMessageBox();
+    ASSERT_NE(nullptr, box);
+    const std::string text = BoxText(box);
+    EXPECT_NE(std::string::npos, text.find(kProduct)) << text;
+    PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+    EXPECT_EQ(2u, run.Wait());
+
+    for (const Item& item : inst.Records()) {
+        if (!item.strPath.empty()) {
+            EXPECT_TRUE(Exists(item.strPath)) << item.strPath;
+        }
+    }
+    EXPECT_TRUE(Exists(inst.LogPath()));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey + "\\Extra"));
+    EXPECT_EQ("Plankora.Document", ReadDefault(HKEY_CLASSES_ROOT, ".plk"));
+}
+
+// The final message comes from the copy in the temporary folder, after the original has ended.
+TEST_F(UninstallTest, AnsweringYesRemovesTheProductAndTellsWhereTheSharedDataIs)
+{
+    Installation inst("confirmed");
+    ASSERT_TRUE(inst.Build()) << GetLastError();
+
+    JobRun run;
+    ASSERT_TRUE(run.Start(inst.Uninstaller(), "", inst.InstallFolder())) << GetLastError();
+    HWND question = run.FindMessageBox();
+    ASSERT_NE(nullptr, question);
+    PostMessageA(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
+    HWND report = JobRun::FindMessageBox("Uninstall Sarventa 5.23i", question);
+    ASSERT_NE(nullptr, report);
+    const std::string text = BoxText(report);
+    EXPECT_NE(std::string::npos, text.find("Sarventa 5.23i was removed from your computer.")) << text;
+    EXPECT_NE(std::string::npos, text.find("Your shared data files were kept in: " + inst.SharedFolder())) << text;
+    PostMessageA(GetDlgItem(report, IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, run.Wait());
+
+    EXPECT_FALSE(Exists(inst.Root() + "\\Programs\\Quillon & Partners"));
+    EXPECT_TRUE(Exists(inst.SharedFile()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+}
+
+TEST_F(UninstallTest, FileInUseIsLeftAndReportedWhileTheRestGoes)
+{
+    Installation inst("in-use");
+    ASSERT_TRUE(inst.Build()) << GetLastError();
+    const std::string held = inst.InstallFolder() + "\\Docs\\Help.txt";
+
+    // hold-file keeps the file open without delete sharing until released.
+    const std::string events = "QuDemoHold" + std::to_string(GetCurrentProcessId());
+    KernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, (events + "_ready").c_str()));
+    KernelHandle release(CreateEventA(nullptr, TRUE, FALSE, (events + "_release").c_str()));
+    std::string command = "\"" + WinPath(QU_HOLD_FILE) + "\" \"" + held + "\" " + events;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    KernelHandle holder(pi.hProcess);
+    KernelHandle holderThread(pi.hThread);
+    auto letGo = MakeScopeGuard([&] {
+        SetEvent(release.Get());
+        WaitForSingleObject(holder.Get(), 30000);
+    });
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready.Get(), 30000));
+
+    JobRun run;
+    ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();
+    EXPECT_EQ(1u, run.Wait());
+
+    EXPECT_TRUE(Exists(held));
+    EXPECT_FALSE(Exists(inst.Program()));
+    EXPECT_FALSE(Exists(inst.InstallFolder() + "\\ReadMe.txt"));
+    EXPECT_FALSE(Exists(inst.InstallFolder() + "\\Lang"));
+    EXPECT_FALSE(Exists(inst.Uninstaller()));
+    EXPECT_FALSE(Exists(inst.LogPath()));
+    EXPECT_TRUE(Exists(inst.SharedFile()));
+    EXPECT_FALSE(Exists(inst.Root() + "\\StartMenu\\Quillon & Partners"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".plk"));
+}
+
+TEST_F(UninstallTest, RunningProductStopsASilentRunBeforeAnyChange)
+{
+    Installation inst("running");
+    ASSERT_TRUE(inst.Build()) << GetLastError();
+    // Anything that holds the product's semaphore counts as the running product.
+    KernelHandle semaphore(CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName));
+    ASSERT_TRUE(semaphore.IsValid());
+
+    JobRun run;
+    ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();
+    EXPECT_EQ(4u, run.Wait());
+    for (const Item& item : inst.Records()) {
+        if (!item.strPath.empty()) {
+            EXPECT_TRUE(Exists(item.strPath)) << item.strPath;
+        }
+    }
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+}
+
+TEST_F(UninstallTest, MissingOrRecordlessLogRemovesNothing)
+{
+    Installation inst("no-log");
+    const std::string program = inst.InstallFolder() + "\\Uninstall.exe";
+    ASSERT_TRUE(SHCreateDirectoryExA(nullptr, inst.InstallFolder().c_str(), nullptr) == ERROR_SUCCESS);
+    ASSERT_TRUE(CopyFileA(WinPath(QU_UNINSTALL_EXE).c_str(), program.c_str(), TRUE));
+    {
+        JobRun run;
+        ASSERT_TRUE(run.Start(program, " /S", inst.InstallFolder())) << GetLastError();
+        EXPECT_EQ(3u, run.Wait());
+        EXPECT_TRUE(Exists(program));
+    }
+    {
+        // The six header lines alone.
+        ASSERT_TRUE(inst.WriteLog({}));
+        JobRun run;
+        ASSERT_TRUE(run.Start(program, " /S", inst.InstallFolder())) << GetLastError();
+        EXPECT_EQ(3u, run.Wait());
+        EXPECT_TRUE(Exists(program));
+        EXPECT_TRUE(Exists(inst.LogPath()));
+    }
+    {
+        // A log that breaks the format before its first record.
+        SetFileAttributesA(inst.LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(WriteText(inst.LogPath(), "0000:0100:1 -- " + program + "\r\n"));
+        JobRun run;
+        ASSERT_TRUE(run.Start(program, " /S", inst.InstallFolder())) << GetLastError();
+        EXPECT_EQ(3u, run.Wait());
+        EXPECT_TRUE(Exists(program));
+    }
+}
+
+}  // namespace
