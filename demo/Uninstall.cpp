@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "Handles.h"
+#include "PlatformUtils.h"
 #include "RegistryBackup.h"
 #include "UninstallLog.h"
 
@@ -147,6 +148,16 @@ std::string GetTempFolder()
 
 bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
+// The long form of an existing path (a program started through its short name reports that name).
+std::string LongPath(const std::string& path)
+{
+    char buffer[MAX_PATH] = {};
+    const DWORD len = GetLongPathNameA(path.c_str(), buffer, MAX_PATH);
+    if (len == 0 || len >= MAX_PATH)
+        return path;
+    return std::string(buffer, len);
+}
+
 // True when path is folder or lies inside it.
 bool IsWithin(const std::string& path, const std::string& folder)
 {
@@ -174,7 +185,7 @@ bool IsProductRunning()
 class CUninstaller {
 public:
     CUninstaller(bool bSilent, std::string strProgram)
-        : m_bSilent(bSilent), m_strProgram(std::move(strProgram)), m_strLogPath(FolderOf(m_strProgram))
+        : m_bSilent(bSilent), m_strProgram(LongPath(strProgram)), m_strLogPath(FolderOf(m_strProgram))
     {
         if (!m_strLogPath.empty())
             m_strLogPath += std::string("\\") + ULOG_FILE_NAME;
@@ -221,6 +232,8 @@ private:
     void KeepSharedFile(const std::string& path);
     bool HoldsKeptFile(const std::string& folder) const;
     bool HoldsOnlyProgram(const std::string& folder) const;
+    bool IsProgram(const LOG_RECORD& record) const;
+    bool IsKeyOfAnotherInstallation() const;
 
     bool m_bSilent;
     std::string m_strProgram;  // the original Uninstall.exe
@@ -250,7 +263,7 @@ void CUninstaller::RemoveInstallation()
                 RemoveFolder(record->strPath);
             break;
         case LR_FILE:
-            if (record->strPath.empty() || SamePath(record->strPath, m_strProgram))
+            if (record->strPath.empty() || IsProgram(*record))
                 break;
             if (record->nCode == 3)
                 KeepSharedFile(record->strPath);
@@ -337,8 +350,28 @@ void CUninstaller::Unregister(const std::string& program)
         m_failed.push_back(item);
 }
 
+// A later installation in another folder may have taken the key over: its UninstallString then names
+// another uninstaller that exists, and that installation keeps its registration.
+bool CUninstaller::IsKeyOfAnotherInstallation() const
+{
+    const std::string key = std::string(UNINSTALL_PARENT_KEY) + "\\" + UNINSTALL_KEY_NAME;
+    char value[MAX_PATH] = {};
+    DWORD type = 0;
+    DWORD size = sizeof(value) - 1;
+    if (SHGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "UninstallString", &type, value, &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return false;
+    PathUnquoteSpacesA(value);
+    const std::string other = value;
+    if (other.empty() || IsMissing(other))
+        return false;
+    return !SamePath(LongPath(other), m_strProgram) && !IsSameShellItem(other.c_str(), m_strProgram.c_str());
+}
+
 void CUninstaller::RemoveUninstallKey()
 {
+    if (IsKeyOfAnotherInstallation())
+        return;
     RegKeyHandle parent;
     LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_PARENT_KEY, 0, KEY_ALL_ACCESS, parent.Receive());
     if (rc == ERROR_SUCCESS)
@@ -391,6 +424,13 @@ void CUninstaller::KeepSharedFile(const std::string& path)
             return;
     }
     m_keptFolders.push_back(folder);
+}
+
+// The original program is left for FinishOriginal. Only an uninstaller record can name it in another form.
+bool CUninstaller::IsProgram(const LOG_RECORD& record) const
+{
+    return SamePath(record.strPath, m_strProgram) ||
+           (record.nCode == 2 && IsSameShellItem(record.strPath.c_str(), m_strProgram.c_str()));
 }
 
 bool CUninstaller::HoldsKeptFile(const std::string& folder) const

@@ -178,7 +178,9 @@ bool TakePendingDeletion(const std::string& name)
 // A program run inside a job object, so that the test can wait for the processes it starts as well.
 class JobRun {
 public:
-    bool Start(const std::string& exe, const std::string& args, const std::string& folder)
+    // environment: a block for the program, or null for this one's.
+    bool Start(const std::string& exe, const std::string& args, const std::string& folder,
+               const char* environment = nullptr)
     {
         m_job.Reset(CreateJobObjectA(nullptr, nullptr));
         if (!m_job)
@@ -187,8 +189,8 @@ public:
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
-        if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                            folder.c_str(), &si, &pi))
+        if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                            const_cast<char*>(environment), folder.c_str(), &si, &pi))
             return false;
         m_process.Reset(pi.hProcess);
         KernelHandle thread(pi.hThread);
@@ -562,6 +564,59 @@ TEST_F(UninstallTest, FileInUseIsLeftAndReportedWhileTheRestGoes)
     EXPECT_FALSE(Exists(inst.Root() + "\\StartMenu\\Quillon & Partners"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".plk"));
+}
+
+// This environment with TMP and TEMP naming a folder that does not exist.
+std::string EnvironmentWithoutTempFolder(const std::string& missing)
+{
+    std::string block;
+    char* strings = GetEnvironmentStringsA();
+    for (const char* p = strings; *p != '\0'; p += lstrlenA(p) + 1) {
+        if (StrCmpNIA(p, "TMP=", 4) != 0 && StrCmpNIA(p, "TEMP=", 5) != 0)
+            block += std::string(p) + '\0';
+    }
+    FreeEnvironmentStringsA(strings);
+    block += "TMP=" + missing + '\0' + "TEMP=" + missing + '\0' + '\0';
+    return block;
+}
+
+// Without a temporary folder to copy itself to, the uninstaller works in place and leaves its own file and
+// folders to the next restart.
+TEST_F(UninstallTest, WithoutATemporaryCopyItsOwnFileGoesAtTheNextRestart)
+{
+    Installation inst("in-place");
+    ASSERT_TRUE(inst.Build()) << GetLastError();
+    const std::string environment = EnvironmentWithoutTempFolder(inst.Root() + "\\missing");
+
+    JobRun run;
+    ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder(), environment.c_str())) << GetLastError();
+    EXPECT_EQ(0u, run.Wait());
+
+    EXPECT_TRUE(Exists(inst.Uninstaller()));
+    EXPECT_FALSE(Exists(inst.LogPath()));
+    EXPECT_FALSE(Exists(inst.Program()));
+    EXPECT_FALSE(Exists(inst.InstallFolder() + "\\Docs"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+    EXPECT_TRUE(TakePendingDeletion(inst.Uninstaller()));
+    TakePendingDeletion(inst.InstallFolder());
+    TakePendingDeletion(inst.Root() + "\\Programs\\Quillon & Partners");
+}
+
+// The key names the uninstaller of another installation that exists: that one keeps its registration.
+TEST_F(UninstallTest, UninstallKeyOfAnotherInstallationStays)
+{
+    Installation inst("other-key");
+    ASSERT_TRUE(inst.Build()) << GetLastError();
+    const std::string other = inst.Root() + "\\Programs\\Uninstall.exe";
+    ASSERT_TRUE(WriteText(other, "another installation's uninstaller"));
+    ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_LOCAL_MACHINE, kProductKey.c_str(), "UninstallString", REG_SZ,
+                                         other.c_str(), static_cast<DWORD>(other.size() + 1)));
+
+    JobRun run;
+    ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();
+    EXPECT_EQ(0u, run.Wait());
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey + "\\Extra"));
+    EXPECT_FALSE(Exists(inst.InstallFolder()));
 }
 
 TEST_F(UninstallTest, RunningProductStopsASilentRunBeforeAnyChange)
