@@ -572,6 +572,12 @@ int RunCopy(const Arguments& args)
 {
     KernelHandle original(args.hOriginal);
     KernelHandle resultPipe(args.hResult);
+    // Handles that were not inherited from an original run: nothing is touched.
+    if (WaitForSingleObject(original.Get(), 0) == WAIT_FAILED || GetFileType(resultPipe.Get()) != FILE_TYPE_PIPE) {
+        original.Release();
+        resultPipe.Release();
+        return UNINSTALL_BAD_ARGUMENTS;
+    }
     CUninstaller uninstaller(args.bSilent, args.strOriginal);
     auto send = [&](int result) {
         const DWORD value = static_cast<DWORD>(result);

@@ -638,6 +638,21 @@ TEST_F(UninstallTest, RunningProductStopsASilentRunBeforeAnyChange)
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
 }
 
+// The continuation's arguments given by hand, without the handles of an original run.
+TEST_F(UninstallTest, ContinuationWithoutInheritedHandlesRemovesNothing)
+{
+    Installation inst("bad-continue");
+    ASSERT_TRUE(inst.Build()) << GetLastError();
+    JobRun run;
+    ASSERT_TRUE(run.Start(inst.Uninstaller(), " /Continue 1000004 1000008 \"" + inst.Uninstaller() + "\" /S",
+                          inst.InstallFolder()))
+        << GetLastError();
+    EXPECT_EQ(5u, run.Wait());
+    EXPECT_TRUE(Exists(inst.Program()));
+    EXPECT_TRUE(Exists(inst.LogPath()));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+}
+
 TEST_F(UninstallTest, MissingOrRecordlessLogRemovesNothing)
 {
     Installation inst("no-log");
