@@ -2,6 +2,7 @@
 
 #include "Handles.h"
 #include "Security.h"
+#include "UninstallLog.h"
 
 namespace detail {
 REGISTRY_SAVE_CALLS& RegistrySaveCalls()
@@ -36,22 +37,6 @@ void DeleteBackupFile(const std::string& path)
     ::DeleteFileA(path.c_str());
 }
 
-// A unique "qu" name in the temporary folder. The reserving file is removed again: the save
-// refuses to write over an existing file.
-bool ReserveBackupName(std::string& path)
-{
-    char folder[MAX_PATH + 1] = {};
-    const DWORD length = ::GetTempPathA(sizeof folder, folder);
-    if (length == 0 || length >= sizeof folder)
-        return false;
-    char name[MAX_PATH] = {};
-    if (!::GetTempFileNameA(folder, "qu", 0, name))
-        return false;
-    ::DeleteFileA(name);
-    path = name;
-    return true;
-}
-
 }  // namespace
 
 bool SaveRegistryKey(HKEY key, std::string& backup)
@@ -59,8 +44,9 @@ bool SaveRegistryKey(HKEY key, std::string& backup)
     backup.clear();
     if (!key)
         return false;
-    std::string path;
-    if (!ReserveBackupName(path))
+    // The save refuses to write over an existing file: only a free name is reserved.
+    const std::string path = CUninstallLog::BackupFile(nullptr, false);
+    if (path.empty())
         return false;
     LONG result;
     {

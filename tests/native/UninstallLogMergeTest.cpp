@@ -21,7 +21,10 @@ struct Lists {
         FreeRecords(oldFirst, oldLast);
         FreeRecords(first, last);
     }
-    LOG_RECORD* Old(int kind, const std::string& path, int code = -1) { return Add(oldFirst, oldLast, kind, path, code); }
+    LOG_RECORD* Old(int kind, const std::string& path, int code = -1)
+    {
+        return Add(oldFirst, oldLast, kind, path, code);
+    }
     LOG_RECORD* New(int kind, const std::string& path, int code = -1) { return Add(first, last, kind, path, code); }
     void Merge(const SamePathTest& samePath) { MergeLogRecords(oldFirst, oldLast, first, last, samePath); }
 

@@ -4,31 +4,15 @@
 #include "Handles.h"
 #include "Shortcut.h"
 #include "TestSupport.h"
+#include "UninstallLogTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::string TempFolder()
-{
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    std::string path = folder;
-    if (!path.empty() && path.back() == '\\')
-        path.pop_back();
-    return path;
-}
-
-std::set<std::string> TempBackups()
-{
-    const auto names = TempFilesIn(TempFolder());
-    return std::set<std::string>(names.begin(), names.end());
-}
 
 std::vector<const LOG_RECORD*> NewRecords(const CUninstallLog& log)
 {
@@ -61,22 +45,23 @@ class UninstallLogChanges : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_root = FreshFolder(std::string("ulog-") +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_root = FreshFolder("ulog-" + name);
         m_install = m_root + "\\Install";
         m_menu = m_root + "\\Menu";
         m_log = m_root + "\\Uninstall.ulog";
-        m_tempBefore = TempBackups();
+        m_temp = std::make_unique<PrivateTempFolder>(name);
     }
     void TearDown() override
     {
         // Neither Save nor Rollback leaves a backup of the run behind.
-        EXPECT_EQ(TempBackups(), m_tempBefore);
+        EXPECT_EQ(m_temp->Backups(), std::vector<std::string>());
+        m_temp.reset();
         RemoveTree(m_root);
     }
 
     std::string m_root, m_install, m_menu, m_log;
-    std::set<std::string> m_tempBefore;
+    std::unique_ptr<PrivateTempFolder> m_temp;
 };
 
 TEST_F(UninstallLogChanges, SmokeRecordSaveAndReadBack)
@@ -274,7 +259,8 @@ TEST_F(UninstallLogSave, NoRecordsWritesTheHeaderOnly)
     log.Load(nullptr, "Sarventa 5.23i");
     EXPECT_TRUE(log.Save(m_log.c_str(), m_install, "C:\\M"));
     EXPECT_EQ(ReadFileBytes(m_log), Header("Sarventa 5.23i", "", m_install, "C:\\M"));
-    EXPECT_NE(ReadFileBytes(m_log).find("// Shortcut Path : C:\\M\r\n// " + std::string(20, '-') + "\r\n"), std::string::npos);
+    const std::string separator = "// Shortcut Path : C:\\M\r\n// " + std::string(20, '-') + "\r\n";
+    EXPECT_NE(ReadFileBytes(m_log).find(separator), std::string::npos);
 }
 
 TEST_F(UninstallLogSave, FailedShortcutLineAndFixedTextsReadBackAndAreWrittenAgain)
@@ -513,6 +499,7 @@ TEST_F(UninstallLogRollback, SharedDataFileStaysDuringTheRunAndComesBackAfter)
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->nCode, 3);
     ASSERT_FALSE(record->strBackup.empty());
+    EXPECT_EQ(record->strBackup.rfind(m_temp->Path() + "\\qu", 0), 0u) << record->strBackup;
     EXPECT_EQ(ReadFileBytes(shared), "the user's data");
     EXPECT_EQ(ReadFileBytes(record->strBackup), "the user's data");
     EXPECT_TRUE(GetFileAttributesA(shared.c_str()) & FILE_ATTRIBUTE_READONLY);
@@ -610,9 +597,9 @@ TEST_F(UninstallLogShortcuts, SaveDiscardsThePreviousLinks)
     EXPECT_TRUE(FileExists(newLink));
     EXPECT_TRUE(FileExists(m_oldDeskLink));  // this run made no desktop link: the old one and its line stay
     const std::string text = ReadFileBytes(m_log);
-    EXPECT_NE(text.find("0000:03FF:0 -- \r\n0001:04FF:1 -- " + m_oldDeskLink + "\r\n0002:02FF:1 -- " + newLink + "\r\n"),
-              std::string::npos)
-        << text;
+    const std::string lines =
+        "0000:03FF:0 -- \r\n0001:04FF:1 -- " + m_oldDeskLink + "\r\n0002:02FF:1 -- " + newLink + "\r\n";
+    EXPECT_NE(text.find(lines), std::string::npos) << text;
     SetFileAttributesA(m_log.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 

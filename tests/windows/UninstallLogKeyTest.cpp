@@ -6,12 +6,12 @@
 #include "RegistryBackup.h"
 #include "Shortcut.h"
 #include "TestSupport.h"
+#include "UninstallLogTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <set>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -123,14 +123,6 @@ void SetString(const std::string& path, const char* name, const std::string& val
     RegCloseKey(key);
 }
 
-std::set<std::string> TempBackups()
-{
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    const auto names = TempFilesIn(folder);
-    return std::set<std::string>(names.begin(), names.end());
-}
-
 // Moves whatever stands at path aside for the test and puts it back after, removing what the test left.
 class Aside {
 public:
@@ -206,17 +198,18 @@ LONG WINAPI WatchedRestore(HKEY key, LPCSTR file, DWORD flags)
 // The product's registration key is saved before each test and put back after it.
 class UninstallLogKey : public ::testing::Test {
 protected:
-    UninstallLogKey() : m_saved(detail::RegistrySaveCalls())
+    UninstallLogKey()
+        : m_saved(detail::RegistrySaveCalls()),
+          m_temp(::testing::UnitTest::GetInstance()->current_test_info()->name())
     {
         g_calls = CallLog();
         detail::RegistrySaveCalls() = {WatchedSave, WatchedRestore};
         m_bHadKey = KeySnapshot::Take(HKEY_LOCAL_MACHINE, KEY_PATH, m_before);
         DelRegTree(HKEY_LOCAL_MACHINE, KEY_PATH.c_str());
-        m_tempBefore = TempBackups();
     }
     ~UninstallLogKey() override
     {
-        EXPECT_EQ(TempBackups(), m_tempBefore);
+        EXPECT_EQ(m_temp.Backups(), std::vector<std::string>());
         detail::RegistrySaveCalls() = m_saved;
         DelRegTree(HKEY_LOCAL_MACHINE, KEY_PATH.c_str());
         if (m_bHadKey)
@@ -239,7 +232,7 @@ protected:
     REGISTRY_SAVE_CALLS m_saved;
     KeySnapshot m_before;
     bool m_bHadKey = false;
-    std::set<std::string> m_tempBefore;
+    PrivateTempFolder m_temp;
 };
 
 TEST_F(UninstallLogKey, ExistingKeyIsSavedWithBackupPrivilegeAndRestoredWithRestorePrivilege)
@@ -262,7 +255,7 @@ TEST_F(UninstallLogKey, ExistingKeyIsSavedWithBackupPrivilegeAndRestoredWithRest
     EXPECT_FALSE(IsPrivilegeEnabled(SE_BACKUP_NAME));
     ASSERT_FALSE(record.strBackup.empty());
     EXPECT_EQ(record.strBackup, g_calls.strSaveFile);
-    EXPECT_EQ(record.strBackup.substr(record.strBackup.find_last_of('\\') + 1, 2), "qu");
+    EXPECT_EQ(record.strBackup.rfind(m_temp.Path() + "\\qu", 0), 0u) << record.strBackup;
     EXPECT_TRUE(FileExists(record.strBackup));
     for (const char* text : {"Marker", "earlier", "DisplayVersion", "5.22.0.3", "Settings", "Deep", "teal"})
         EXPECT_NE(g_calls.strSavedContent.find(text), std::string::npos) << text;
