@@ -33,6 +33,7 @@
 #include "PlatformUtils.h"
 #include "RegistryBackup.h"
 #include "UninstallLog.h"
+#include "UninstallReport.h"
 
 namespace {
 
@@ -50,7 +51,6 @@ const char kSemaphoreName[] = "Global\\Plankora5.{a3526b56-ca7c-4e16-8a26-da7758
 const DWORD kUnregisterSucceeded = static_cast<DWORD>(-10);
 const DWORD kUnregisterTimeout = 60000;
 const DWORD kOriginalExitTimeout = 60000;
-const size_t kReportedItems = 15;
 
 struct Arguments {
     bool bSilent = false;
@@ -468,27 +468,9 @@ bool CUninstaller::HoldsOnlyProgram(const std::string& folder) const
 
 void CUninstaller::ShowReport() const
 {
-    if (m_bSilent)
-        return;
-    std::string text;
-    UINT style = MB_OK | MB_ICONINFORMATION;
-    if (m_failed.empty()) {
-        text = GetProduct() + " was removed from your computer.";
-    } else {
-        style = MB_OK | MB_ICONWARNING;
-        text = GetProduct() + " was removed, but these items could not be removed:\n";
-        for (size_t i = 0; i < m_failed.size() && i < kReportedItems; ++i)
-            text += "\n" + m_failed[i];
-        if (m_failed.size() > kReportedItems)
-            text += "\n(and " + std::to_string(m_failed.size() - kReportedItems) + " more)";
-        text += "\n\nYou can delete them yourself.";
-    }
-    if (!m_keptFolders.empty()) {
-        text += "\n\nYour shared data files were kept in: " + m_keptFolders[0];
-        for (size_t i = 1; i < m_keptFolders.size(); ++i)
-            text += "\n" + m_keptFolders[i];
-    }
-    Message(text, style);
+    if (!m_bSilent)
+        Message(FormatUninstallReport(GetProduct(), m_failed, m_keptFolders),
+                MB_OK | (m_failed.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
 }
 
 // Copies this program to a new name in the temporary folder (not the installer's "qu" names). Empty when

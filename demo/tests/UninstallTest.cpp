@@ -6,6 +6,7 @@
 #include "RegistryBackup.h"
 #include "Shortcut.h"
 #include "UninstallLogFormat.h"
+#include "UninstallReport.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -636,6 +637,24 @@ TEST_F(UninstallTest, RunningProductStopsASilentRunBeforeAnyChange)
         }
     }
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+}
+
+TEST(UninstallReport, NamesWhatStayedAndWhereTheSharedDataIs)
+{
+    EXPECT_EQ("Sarventa 5.23i was removed from your computer.", FormatUninstallReport(kProduct, {}, {}));
+    EXPECT_EQ("Sarventa 5.23i was removed from your computer.\n\nYour shared data files were kept in: C:\\A\nC:\\B",
+              FormatUninstallReport(kProduct, {}, {"C:\\A", "C:\\B"}));
+    EXPECT_EQ("Sarventa 5.23i was removed, but these items could not be removed:\n\nC:\\x\n\n"
+              "You can delete them yourself.",
+              FormatUninstallReport(kProduct, {"C:\\x"}, {}));
+
+    // A long list is cut after UNINSTALL_REPORT_ITEMS entries.
+    std::vector<std::string> failed;
+    for (int i = 0; i < 20; ++i)
+        failed.push_back("C:\\f" + std::to_string(i));
+    const std::string text = FormatUninstallReport(kProduct, failed, {});
+    EXPECT_NE(std::string::npos, text.find("\nC:\\f14\n(and 5 more)\n")) << text;
+    EXPECT_EQ(std::string::npos, text.find("C:\\f15")) << text;
 }
 
 // The continuation's arguments given by hand, without the handles of an original run.
