@@ -245,7 +245,11 @@ bool CUninstallLog::Save(const char* logPath, const std::string& installPath, co
     // A read-only log of an earlier run is replaced too.
     const DWORD previousAttributes = GetFileAttributesA(logPath);
     SetFileAttributesA(logPath, FILE_ATTRIBUTE_NORMAL);
-    if (!MoveFileExA(tempName, logPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    bool replaced = MoveFileExA(tempName, logPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    // The Windows 9x family has no MoveFileEx: there the old log has to go first.
+    if (!replaced && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED)
+        replaced = (DeleteFileA(logPath) || GetLastError() == ERROR_FILE_NOT_FOUND) && MoveFileA(tempName, logPath);
+    if (!replaced) {
         if (previousAttributes != INVALID_FILE_ATTRIBUTES)
             SetFileAttributesA(logPath, previousAttributes);
         return false;
