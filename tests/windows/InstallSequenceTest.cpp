@@ -345,7 +345,9 @@ TEST_F(InstallSequence, WithoutAnUninstallerTheDataStepFailsAndNoBackupIsLeft)
     CreateDirectoryA(m_install.c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(m_install + "\\ReadMe.txt", "old"));
     ASSERT_TRUE(Run({{"<InstallPath>\\ReadMe.txt", "new"}}));
-    EXPECT_TRUE(EndsWith(m_progress.log, "Registry Data Writing...Failed\r\nInstallation Data Writing...Failed\r\n"))
+    // Both shortcut options off: no shortcut line; no program: the registration run cannot start.
+    EXPECT_TRUE(EndsWith(m_progress.log, "Data Control...OK\r\nRegistry Data Writing...Failed\r\n"
+                                         "Installation Data Writing...Failed\r\n"))
         << m_progress.log;
     DWORD type = 0, size = 0;
     HKEY key = nullptr;
