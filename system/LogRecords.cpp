@@ -2,6 +2,7 @@
 #include "LogRecords.h"
 
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -55,24 +56,39 @@ namespace {
 bool IsPathKind(int kind) { return kind == LR_FOLDER || kind == LR_FILE; }
 
 // The paths of one kind that the new list holds: an exact index, and the distinct paths in the order
-// they came, for the (slow) item comparison. The views point into records of the new list, which stay
-// alive and unchanged for the whole merge.
+// they came, for the (slow) item comparison, grouped by key when a key is given. The pointers lead into
+// records of the new list, which stay alive and unchanged for the whole merge.
 struct KindPaths {
     std::unordered_set<std::string_view> exact;
     std::vector<const std::string*> distinct;
+    std::unordered_map<std::string, std::vector<const std::string*>> byKey;
+    size_t nKeyed = 0;  // the first nKeyed of distinct are in byKey
 
     void Add(const std::string& path)
     {
         if (exact.insert(path).second)
             distinct.push_back(&path);
     }
-    bool Holds(const std::string& path, const SamePathTest& samePath) const
+    bool Holds(const std::string& path, const SamePathTest& samePath, const PathKey& pathKey)
     {
         if (exact.count(path))
             return true;
         if (!samePath)
             return false;
-        for (const std::string* other : distinct) {
+        if (!pathKey) {
+            for (const std::string* other : distinct) {
+                if (samePath(*other, path))
+                    return true;
+            }
+            return false;
+        }
+        // Keys are made only once an inexact comparison is needed, and once per path.
+        for (; nKeyed < distinct.size(); ++nKeyed)
+            byKey[pathKey(*distinct[nKeyed])].push_back(distinct[nKeyed]);
+        const auto candidates = byKey.find(pathKey(path));
+        if (candidates == byKey.end())
+            return false;
+        for (const std::string* other : candidates->second) {
             if (samePath(*other, path))
                 return true;
         }
@@ -83,7 +99,7 @@ struct KindPaths {
 }  // namespace
 
 void MergeLogRecords(LOG_RECORD*& oldFirst, LOG_RECORD*& oldLast, LOG_RECORD*& first, LOG_RECORD*& last,
-                     const SamePathTest& samePath)
+                     const SamePathTest& samePath, const PathKey& pathKey)
 {
     if (!oldFirst)
         return;
@@ -104,7 +120,7 @@ void MergeLogRecords(LOG_RECORD*& oldFirst, LOG_RECORD*& oldLast, LOG_RECORD*& f
         UnlinkRecord(oldFirst, oldLast, record);
         bool held;
         if (IsPathKind(record->nKind))
-            held = paths[record->nKind].Holds(record->strPath, samePath);
+            held = paths[record->nKind].Holds(record->strPath, samePath, pathKey);
         else
             held = record->nKind >= 0 && record->nKind < LR_KIND_COUNT && present[record->nKind];
         if (held) {

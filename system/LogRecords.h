@@ -35,12 +35,16 @@ void FreeRecords(LOG_RECORD*& first, LOG_RECORD*& last);
 
 // True when two paths name the same item. Only asked when the strings differ.
 using SamePathTest = std::function<bool(const std::string& a, const std::string& b)>;
+// A key that two paths naming the same item always share (a normalised spelling): only paths with equal
+// keys are given to the SamePathTest.
+using PathKey = std::function<std::string(const std::string& path)>;
 
 // Merges the previous installation's records (old list) into this run's (new list). The old records are
 // taken from the last to the first; one is freed when the new list already holds a record of its kind that,
 // for LR_FOLDER and LR_FILE, names the same path (equal strings, or samePath), and for the other kinds is
 // simply of that kind; otherwise it moves to the front of the new list. Afterwards the new list holds the
 // surviving old records in their former order, then this run's records; the old list is empty.
-// samePath is asked only when no record of the kind has the path as an exact string; it may be null.
+// samePath is asked only when no record of the kind has the path as an exact string, and with pathKey only
+// about paths of equal keys; either may be null.
 void MergeLogRecords(LOG_RECORD*& oldFirst, LOG_RECORD*& oldLast, LOG_RECORD*& first, LOG_RECORD*& last,
-                     const SamePathTest& samePath);
+                     const SamePathTest& samePath, const PathKey& pathKey = nullptr);

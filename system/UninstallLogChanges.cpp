@@ -62,6 +62,23 @@ private:
     HRESULT m_hr;
 };
 
+// The spelling that two paths of one shell item share: full, with long names, upper case, without a trailing
+// backslash. It only narrows the candidates for the shell's comparison, which decides.
+std::string ShellItemKey(const std::string& path)
+{
+    char full[MAX_PATH] = {};
+    DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return path;
+    char longName[MAX_PATH] = {};
+    const DWORD longLength = GetLongPathNameA(full, longName, MAX_PATH);
+    std::string key = longLength > 0 && longLength < MAX_PATH ? longName : full;
+    while (key.size() > 3 && key.back() == '\\')
+        key.pop_back();
+    CharUpperBuffA(&key[0], static_cast<DWORD>(key.size()));
+    return key;
+}
+
 bool WriteText(HANDLE file, const std::string& text)
 {
     DWORD written = 0;
@@ -197,7 +214,8 @@ bool CUninstallLog::Save(const char* logPath, const std::string& installPath, co
         MergeLogRecords(m_pOldFirst, m_pOldLast, m_pFirst, m_pLast,
                         [](const std::string& a, const std::string& b) {
                             return IsSameShellItem(a.c_str(), b.c_str());
-                        });
+                        },
+                        ShellItemKey);
     }
 
     // Backups go in every case, whatever becomes of the file.

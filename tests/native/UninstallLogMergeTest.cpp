@@ -26,7 +26,10 @@ struct Lists {
         return Add(oldFirst, oldLast, kind, path, code);
     }
     LOG_RECORD* New(int kind, const std::string& path, int code = -1) { return Add(first, last, kind, path, code); }
-    void Merge(const SamePathTest& samePath) { MergeLogRecords(oldFirst, oldLast, first, last, samePath); }
+    void Merge(const SamePathTest& samePath, const PathKey& key = nullptr)
+    {
+        MergeLogRecords(oldFirst, oldLast, first, last, samePath, key);
+    }
 
     static LOG_RECORD* Add(LOG_RECORD*& f, LOG_RECORD*& l, int kind, const std::string& path, int code)
     {
@@ -227,6 +230,32 @@ TEST(MergeLogRecords, ThousandsOfRewrittenFilesNeedNoItemComparison)
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(Walk(l.first, l.last).size(), static_cast<size_t>(COUNT));
     EXPECT_EQ(l.first->strPath, "C:\\P\\file" + std::to_string(COUNT - 1) + ".dat");
+}
+
+TEST(MergeLogRecords, WithAKeyOnlyPathsOfEqualKeysAreCompared)
+{
+    Lists l;
+    l.Old(LR_FILE, "C:\\P\\A.EXE", 1);  // same item as a new file
+    for (int i = 0; i < 1000; ++i)
+        l.Old(LR_FILE, "C:\\P\\dropped" + std::to_string(i) + ".dll", 0);
+    l.Old(LR_FOLDER, "C:\\P\\");
+    for (int i = 0; i < 1000; ++i)
+        l.New(LR_FILE, "C:\\P\\file" + std::to_string(i) + ".dll", 0);
+    l.New(LR_FILE, "C:\\P\\a.exe", 1);
+    l.New(LR_FOLDER, "C:\\p");
+    int calls = 0, keys = 0;
+    l.Merge(CountingSame{&calls}, [&keys](const std::string& path) {
+        ++keys;
+        return Fold(path);
+    });
+    EXPECT_EQ(calls, 2);  // A.EXE and the folder, each with its one candidate
+    // Each distinct path once, and each old one asked about once more when it joins the list.
+    EXPECT_EQ(keys, 1001 + 1 + 1000 + 1000 + 1 + 1);
+    const auto records = Walk(l.first, l.last);
+    ASSERT_EQ(records.size(), 2002u);
+    EXPECT_EQ(records[0]->strPath, "C:\\P\\dropped0.dll");
+    EXPECT_EQ(records[999]->strPath, "C:\\P\\dropped999.dll");
+    EXPECT_EQ(records[2001]->strPath, "C:\\p");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "UninstallLog.h"
 
 #include "Handles.h"
+#include "PlatformUtils.h"
 #include "Shortcut.h"
 #include "TestSupport.h"
 #include "UninstallLogTestSupport.h"
@@ -630,6 +631,24 @@ TEST_F(UninstallLogChanges, SetStatusAndKeptFiles)
     log.SetStatus(false, "C:\\y");
     EXPECT_EQ(log.GetLast()->bDone, 0);
     EXPECT_EQ(log.GetLast()->strPath, "C:\\y");
+}
+
+TEST_F(UninstallLogSave, ShortNameOfAFileMergesWithItsLongName)
+{
+    ASSERT_TRUE(CreateDirectoryA(m_install.c_str(), nullptr));
+    const std::string file = m_install + "\\A Long File Name.data";
+    ASSERT_TRUE(WriteFileBytes(file, "5.22"));
+    char shortName[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameA(file.c_str(), shortName, MAX_PATH), 0u);
+    ASSERT_NE(std::string(shortName), file);
+    ASSERT_TRUE(IsSameShellItem(shortName, file.c_str()));
+    WriteEarlierLog({"0100:1 -- " + std::string(shortName), "0100:1 -- " + m_install + "\\Other.dat"});
+    CUninstallLog log;
+    log.Load(m_log.c_str(), "Sarventa 5.23i");
+    log.AddFile(file.c_str(), 0, false);
+    log.SetStatus(WriteFileBytes(file, "5.23i"), nullptr);
+    ASSERT_TRUE(log.Save(m_log.c_str(), m_install, m_menu));
+    EXPECT_EQ(RecordLines(), "0000:0100:1 -- " + m_install + "\\Other.dat\r\n" + "0001:0100:1 -- " + file + "\r\n");
 }
 
 }  // namespace
