@@ -65,53 +65,6 @@ protected:
     std::unique_ptr<PrivateTempFolder> m_temp;
 };
 
-TEST_F(UninstallLogChanges, SmokeRecordSaveAndReadBack)
-{
-    CUninstallLog log;
-    log.Load(nullptr, "Sarventa 5.23i");
-    const std::string program = m_install + "\\Sarventa.exe";
-    log.AddFile(program.c_str(), 1, false);
-    ASSERT_TRUE(WriteFileBytes(program, "program"));
-    log.SetStatus(true, nullptr);
-    log.AddUninstallKey(nullptr);
-    log.SetStatus(true, nullptr);
-    ASSERT_TRUE(log.Save(m_log.c_str(), m_install, m_menu));
-    EXPECT_EQ(NewRecords(log).size(), 3u);
-
-    const std::string expected = Header("Sarventa 5.23i", "", m_install, m_menu) +
-                                 "0000:00FF:1 -- " + m_install + "\r\n" +
-                                 "0001:0101:1 -- " + program + "\r\n" +
-                                 "0002:05FF:1 -- " + ULOG_UNINSTALL_KEY_TEXT + "\r\n";
-    EXPECT_EQ(ReadFileBytes(m_log), expected);
-    EXPECT_TRUE(GetFileAttributesA(m_log.c_str()) & FILE_ATTRIBUTE_READONLY);
-
-    CUninstallLog again;
-    EXPECT_TRUE(again.Load(m_log.c_str(), "Sarventa 5.24"));
-    EXPECT_EQ(again.m_strPreviousProduct, "Sarventa 5.23i");
-    EXPECT_EQ(again.m_strInstallPath, m_install);
-    EXPECT_TRUE(again.IsKeptFile(program.c_str()));
-    SetFileAttributesA(m_log.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-TEST_F(UninstallLogChanges, SmokeRollbackPutsTheReplacedFileBack)
-{
-    ASSERT_TRUE(CreateDirectoryA(m_install.c_str(), nullptr));
-    const std::string file = m_install + "\\data.bin";
-    ASSERT_TRUE(WriteFileBytes(file, "old"));
-    CUninstallLog log;
-    log.AddFile((m_install + "\\New\\made.txt").c_str(), 0, false);
-    ASSERT_TRUE(WriteFileBytes(m_install + "\\New\\made.txt", "new"));
-    log.SetStatus(true, nullptr);
-    log.AddFile(file.c_str(), 0, false);
-    EXPECT_FALSE(FileExists(file));
-    ASSERT_TRUE(WriteFileBytes(file, "new"));
-    log.SetStatus(true, nullptr);
-    log.Rollback();
-    EXPECT_EQ(log.GetFirst(), nullptr);
-    EXPECT_EQ(ReadFileBytes(file), "old");
-    EXPECT_FALSE(IsFolder(m_install + "\\New"));
-}
-
 // A log of an earlier installation, written by hand: header and the given record lines.
 std::string EarlierLog(const std::string& install, const std::string& menu, const std::vector<std::string>& lines)
 {
