@@ -359,4 +359,35 @@ TEST_F(InstallSequence, WithoutAnUninstallerTheDataStepFailsAndNoBackupIsLeft)
     // The fixture's tear-down checks that the old ReadMe.txt's backup is gone from the temporary folder.
 }
 
+TEST_F(InstallSequence, RegistrationRunWithoutTheMutexSucceedsWithMinus10AndTheMutexIsOwnedAgain)
+{
+    ASSERT_TRUE(m_app.m_installerMutex.Wait(0));
+    const std::string probe = ProgramBytes(QU_REGISTRATION_PROBE);
+    ASSERT_TRUE(Run({
+        {"<InstallPath>\\Plankora.exe", probe, true, 1},
+        {"<InstallPath>\\Uninstall.exe", "uninstaller", true, 2},
+    }));
+    // The probe exits with -10 only with the right command line and folder and a free mutex.
+    EXPECT_TRUE(EndsWith(m_progress.log, "Registry Data Writing...OK\r\nInstallation Data Writing...OK\r\n"))
+        << m_progress.log;
+    const std::vector<Line> lines = ReadLog(m_install + "\\Uninstall.ulog");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().kind, LR_SELF_REGISTRATION);
+    EXPECT_EQ(lines.back().done, 1);
+
+    // Owned again: the probe started now cannot take it.
+    EXPECT_TRUE(m_app.m_installerMutex.m_bOwned);
+    std::string command = "\"" + m_sequence.m_strProgramPath + "\" /Register /Background";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, m_install.c_str(), &si, &pi));
+    WaitForSingleObject(pi.hProcess, 30000);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    EXPECT_EQ(code, 4u);
+}
+
 }  // namespace
