@@ -20,8 +20,9 @@ struct LOG_RECORD {
     // Where strBackup goes back to on undo when that is not strPath: the previous installation's link,
     // which may have had another name than the new one (or the new link may not exist at all).
     std::string strBackupOrigin;
-    // LR_UNINSTALL_KEY: the key existed before this run. Undo leaves such a key in place when it could not
-    // be saved, instead of deleting it as a key the run created.
+    // The item existed before this run. Undo leaves such an item in place when it could not be saved: an
+    // LR_UNINSTALL_KEY is not deleted as a key the run created, an LR_FILE that was not replaced (bDone 0)
+    // is not deleted as a file the run wrote.
     bool bExisted = false;
 };
 

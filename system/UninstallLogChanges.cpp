@@ -126,8 +126,10 @@ void CUninstallLog::AddFile(const char* path, int nEntryKind, bool bCopyBackup)
     record->strPath = path;
     record->nCode = nEntryKind;
     Append(m_pFirst, m_pLast, record);
-    if (IsExistingFile(record->strPath))
+    if (IsExistingFile(record->strPath)) {
+        record->bExisted = true;
         record->strBackup = BackupFile(path, bCopyBackup);
+    }
 }
 
 void CUninstallLog::AddShortcut(int nSelector, const char* folder)
@@ -193,7 +195,9 @@ void CUninstallLog::Rollback()
         case LR_SELF_REGISTRATION:
             break;
         default:
-            DeleteItem(record->strPath);
+            // A file that could not be backed up and was not replaced is still the user's own: it stays.
+            if (!(record->nKind == LR_FILE && record->bExisted && record->strBackup.empty() && !record->bDone))
+                DeleteItem(record->strPath);
             if (!record->strBackup.empty()) {
                 const std::string& target =
                     record->strBackupOrigin.empty() ? record->strPath : record->strBackupOrigin;

@@ -465,6 +465,31 @@ TEST_F(UninstallLogRollback, SharedDataFileStaysDuringTheRunAndComesBackAfter)
     SetFileAttributesA(shared.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+TEST_F(UninstallLogRollback, FileThatCouldNotBeBackedUpStaysWhenItWasNotReplaced)
+{
+    const std::string kept = m_install + "\\kept.dll";
+    const std::string replaced = m_install + "\\replaced.dll";
+    ASSERT_TRUE(WriteFileBytes(kept, "the user's file"));
+    ASSERT_TRUE(WriteFileBytes(replaced, "the user's file"));
+    // No backup can be made: the temporary folder does not exist.
+    SetEnvironmentVariableA("TMP", (m_root + "\\missing").c_str());
+    CUninstallLog log;
+    log.AddFile(kept.c_str(), 0, false);
+    EXPECT_EQ(log.GetLast()->strBackup, "");
+    EXPECT_TRUE(log.GetLast()->bExisted);
+    log.SetStatus(false, nullptr);  // writing it failed: the file is untouched
+    log.AddFile(replaced.c_str(), 0, false);
+    log.SetStatus(WriteFileBytes(replaced, "new"), nullptr);
+    log.AddFile((m_install + "\\new.dll").c_str(), 0, false);
+    EXPECT_FALSE(log.GetLast()->bExisted);
+    log.SetStatus(false, nullptr);
+    ASSERT_TRUE(WriteFileBytes(m_install + "\\new.dll", "partly"));
+    log.Rollback();
+    EXPECT_EQ(ReadFileBytes(kept), "the user's file");
+    EXPECT_FALSE(FileExists(replaced));  // the new item goes; there is no old one to put back
+    EXPECT_FALSE(FileExists(m_install + "\\new.dll"));
+}
+
 class UninstallLogShortcuts : public UninstallLogChanges {
 protected:
     void SetUp() override
