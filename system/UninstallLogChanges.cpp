@@ -113,8 +113,9 @@ bool CUninstallLog::IsKeptFile(const char* path) const
 
 void CUninstallLog::AddFile(const char* path, int nEntryKind, bool bCopyBackup)
 {
+    // Without a path the record is still made: the caller's SetStatus must not reach the one before.
     if (!path)
-        return;
+        path = "";
     if (std::strlen(path) < MAX_PATH) {
         char folder[MAX_PATH];
         std::strcpy(folder, path);

@@ -609,6 +609,13 @@ TEST_F(UninstallLogChanges, SetStatusAndKeptFiles)
     log.SetStatus(false, "C:\\y");
     EXPECT_EQ(log.GetLast()->bDone, 0);
     EXPECT_EQ(log.GetLast()->strPath, "C:\\y");
+
+    // Without a path a record is made all the same, so the status goes to it and not to the one before.
+    log.AddFile(nullptr, 0, false);
+    log.SetStatus(true, nullptr);
+    EXPECT_EQ(log.GetLast()->nKind, LR_FILE);
+    EXPECT_EQ(log.GetLast()->strPath, "");
+    EXPECT_EQ(log.GetLast()->pPrev->bDone, 0);
 }
 
 TEST_F(UninstallLogSave, ShortNameOfAFileMergesWithItsLongName)
