@@ -567,6 +567,33 @@ TEST_F(UninstallTest, FileInUseIsLeftAndReportedWhileTheRestGoes)
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".plk"));
 }
 
+// Interactive: while the product runs the user is asked to close it; Retry goes on once it is closed.
+TEST_F(UninstallTest, RetryGoesOnOnceTheProductIsClosed)
+{
+    Installation inst("retry");
+    ASSERT_TRUE(inst.Build()) << GetLastError();
+    KernelHandle semaphore(CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName));
+    ASSERT_TRUE(semaphore.IsValid());
+
+    JobRun run;
+    ASSERT_TRUE(run.Start(inst.Uninstaller(), "", inst.InstallFolder())) << GetLastError();
+    HWND question = run.FindMessageBox();
+    ASSERT_NE(nullptr, question);
+    PostMessageA(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
+    HWND running = JobRun::FindMessageBox("Uninstall Sarventa 5.23i", question);
+    ASSERT_NE(nullptr, running);
+    EXPECT_NE(std::string::npos, BoxText(running).find("Sarventa 5.23i is running.")) << BoxText(running);
+    EXPECT_TRUE(Exists(inst.Program()));
+
+    semaphore.Close();
+    PostMessageA(GetDlgItem(running, IDRETRY), BM_CLICK, 0, 0);
+    HWND report = JobRun::FindMessageBox("Uninstall Sarventa 5.23i", running);
+    ASSERT_NE(nullptr, report);
+    PostMessageA(GetDlgItem(report, IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, run.Wait());
+    EXPECT_FALSE(Exists(inst.InstallFolder()));
+}
+
 // This environment with TMP and TEMP naming a folder that does not exist.
 std::string EnvironmentWithoutTempFolder(const std::string& missing)
 {
