@@ -106,12 +106,12 @@ std::string TempFolder()
     return path;
 }
 
-// The uninstaller's temporary copies: "Uninstall-*.exe" in the temporary folder.
-std::vector<std::string> UninstallerCopies()
+// Names in the temporary folder that match pattern, sorted.
+std::vector<std::string> TempNames(const char* pattern)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA((TempFolder() + "Uninstall-*.exe").c_str(), &data));
+    FindHandle find(FindFirstFileA((TempFolder() + pattern).c_str(), &data));
     if (find) {
         do
             names.push_back(data.cFileName);
@@ -120,6 +120,9 @@ std::vector<std::string> UninstallerCopies()
     std::sort(names.begin(), names.end());
     return names;
 }
+
+// The uninstaller's temporary copies.
+std::vector<std::string> UninstallerCopies() { return TempNames("Uninstall-*.exe"); }
 
 const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
@@ -436,6 +439,7 @@ protected:
             CloseHandle(semaphore);
         ASSERT_EQ(nullptr, semaphore) << "Plankora.exe is running";
         m_copiesBefore = UninstallerCopies();
+        m_tempBefore = TempNames("*");
     }
 
     // The uninstaller's copies that this test left: each must be scheduled for deletion at restart; the
@@ -448,9 +452,11 @@ protected:
             EXPECT_TRUE(TakePendingDeletion(name)) << name << " is not scheduled for deletion";
             DeleteFileA((TempFolder() + name).c_str());
         }
+        EXPECT_EQ(m_tempBefore, TempNames("*")) << "the temporary folder changed";
     }
 
     std::vector<std::string> m_copiesBefore;
+    std::vector<std::string> m_tempBefore;
 };
 
 TEST_F(UninstallTest, SilentRunRemovesEverythingButTheSharedData)
