@@ -1,5 +1,7 @@
 // Plankora.exe as the installer and the uninstaller see it: the registration run and its undoing, the
 // semaphore of a running product, and the version resource. Runs the real program (next to this test in the build tree) under Wine.
+#include "TestSupport.h"
+
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -68,15 +70,6 @@ std::string ReadDefaultValue(const char* subKey)
     return value;
 }
 
-bool KeyExists(const char* subKey)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 bool SemaphoreExists()
 {
     HANDLE h = OpenSemaphoreA(SYNCHRONIZE, FALSE, kSemaphoreName);
@@ -129,8 +122,8 @@ private:
 
 TEST(PlankoraTest, RegistrationRunRegistersTheDocumentTypeAndExitsWithMinus10)
 {
-    const bool hadExtension = KeyExists(".plk");
-    const bool hadProgId = KeyExists("Plankora.Document");
+    const bool hadExtension = KeyExists(HKEY_CLASSES_ROOT, ".plk");
+    const bool hadProgId = KeyExists(HKEY_CLASSES_ROOT, "Plankora.Document");
     InstalledCopy copy;
     ASSERT_TRUE(copy.Ok()) << GetLastError();
 
@@ -172,28 +165,28 @@ DWORD RunToEnd(const std::string& args)
 // The uninstaller's step: " /Unregister" takes back what " /Register" wrote and is idempotent.
 TEST(PlankoraTest, UnregisterRemovesTheAssociationAndExitsWithMinus10)
 {
-    ASSERT_FALSE(KeyExists(".plk")) << ".plk is registered already";
+    ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".plk")) << ".plk is registered already";
     ASSERT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Register /Background"));
-    ASSERT_TRUE(KeyExists("Plankora.Document\\shell\\open\\command"));
+    ASSERT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Plankora.Document\\shell\\open\\command"));
 
     EXPECT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Unregister"));
-    EXPECT_FALSE(KeyExists(".plk"));
-    EXPECT_FALSE(KeyExists("Plankora.Document"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".plk"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Plankora.Document"));
     // Nothing left to remove is no failure.
     EXPECT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Unregister"));
-    EXPECT_FALSE(KeyExists(".plk"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".plk"));
 }
 
 TEST(PlankoraTest, UnregisterKeepsWhatOtherProgramsMadeOfTheExtension)
 {
-    ASSERT_FALSE(KeyExists(".plk")) << ".plk is registered already";
+    ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".plk")) << ".plk is registered already";
     ASSERT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Register /Background"));
 
     // Another program took the extension over: only our ProgID goes.
     ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CLASSES_ROOT, ".plk", nullptr, REG_SZ, "Other.Board", 12));
     EXPECT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Unregister"));
     EXPECT_EQ("Other.Board", ReadDefaultValue(".plk"));
-    EXPECT_FALSE(KeyExists("Plankora.Document"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Plankora.Document"));
     SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
 
     // Another program added its own entry under ours: the key stays with that entry, without our value.
@@ -201,9 +194,9 @@ TEST(PlankoraTest, UnregisterKeepsWhatOtherProgramsMadeOfTheExtension)
     ASSERT_EQ(ERROR_SUCCESS,
               SHSetValueA(HKEY_CLASSES_ROOT, ".plk\\OpenWithProgids", "Other.Board", REG_SZ, "", 1));
     EXPECT_EQ(static_cast<DWORD>(-10), RunToEnd(" /Unregister"));
-    EXPECT_TRUE(KeyExists(".plk\\OpenWithProgids"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ".plk\\OpenWithProgids"));
     EXPECT_EQ("(missing)", ReadDefaultValue(".plk"));
-    EXPECT_FALSE(KeyExists("Plankora.Document"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Plankora.Document"));
     SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
 }
 

@@ -5,6 +5,7 @@
 #include "Handles.h"
 #include "RegistryBackup.h"
 #include "Shortcut.h"
+#include "TestSupport.h"
 #include "UninstallLogFormat.h"
 #include "UninstallReport.h"
 
@@ -22,61 +23,6 @@ namespace {
 
 const char kProduct[] = "Sarventa 5.23i";
 const char kSemaphoreName[] = "Global\\Plankora5.{a3526b56-ca7c-4e16-8a26-da7758a378fd}";
-
-std::string WinPath(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
-void RemoveTree(const std::string& path)
-{
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA((path + "\\*").c_str(), &data));
-    if (find) {
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string child = path + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(find.Get(), &data));
-    }
-    find.Close();
-    RemoveDirectoryA(path.c_str());
-}
-
-std::string FreshFolder(const std::string& name)
-{
-    const std::string root = WinPath(QU_TEST_TMP);
-    CreateDirectoryA(root.c_str(), nullptr);
-    const std::string folder = root + "\\" + name;
-    RemoveTree(folder);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool WriteText(const std::string& path, const std::string& text)
-{
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file && WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-           written == text.size();
-}
-
-bool KeyExists(HKEY root, const std::string& subKey)
-{
-    RegKeyHandle key;
-    return RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
-}
 
 const std::string kProductKey = std::string(UNINSTALL_PARENT_KEY) + "\\" + UNINSTALL_KEY_NAME;
 
@@ -341,7 +287,7 @@ public:
         }
         const std::string log = LogPath();
         SetFileAttributesA(log.c_str(), FILE_ATTRIBUTE_NORMAL);
-        return WriteText(log, text) && SetFileAttributesA(log.c_str(), 0x2021);
+        return WriteFileBytes(log, text) && SetFileAttributesA(log.c_str(), 0x2021);
     }
 
     ~Installation()
@@ -368,7 +314,7 @@ private:
     bool File(const std::string& path, int kind)
     {
         m_records.push_back({LR_FILE, kind, path});
-        return WriteText(path, "content of " + path + "\r\n");
+        return WriteFileBytes(path, "content of " + path + "\r\n");
     }
     bool Copy(const std::string& source, const std::string& path, int kind)
     {
@@ -428,6 +374,23 @@ std::string BoxText(HWND box)
     return text;
 }
 
+// Every file and folder of the log is still there.
+void ExpectEveryRecordedItemStays(const Installation& inst)
+{
+    for (const Item& item : inst.Records()) {
+        if (!item.strPath.empty()) {
+            EXPECT_TRUE(FileExists(item.strPath)) << item.strPath;
+        }
+    }
+}
+
+// Clicks button in box and returns the uninstaller's next message box, or null.
+HWND ClickAndFindNextBox(HWND box, int button)
+{
+    PostMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
+    return JobRun::FindMessageBox("Uninstall Sarventa 5.23i", box);
+}
+
 class UninstallTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -473,14 +436,14 @@ TEST_F(UninstallTest, SilentRunRemovesEverythingButTheSharedData)
         if (item.strPath.empty())
             continue;
         const bool shared = item.strPath.compare(0, inst.Root().size() + 11, inst.Root() + "\\CommonData") == 0;
-        EXPECT_EQ(shared, Exists(item.strPath)) << item.strPath;
+        EXPECT_EQ(shared, FileExists(item.strPath)) << item.strPath;
     }
-    EXPECT_TRUE(Exists(inst.SharedFile()));
-    EXPECT_FALSE(Exists(inst.LogPath()));
-    EXPECT_FALSE(Exists(inst.Uninstaller()));
-    EXPECT_FALSE(Exists(inst.Root() + "\\Programs\\Quillon & Partners"));
-    EXPECT_TRUE(Exists(inst.Root() + "\\Programs"));
-    EXPECT_FALSE(Exists(inst.Root() + "\\StartMenu\\Quillon & Partners"));
+    EXPECT_TRUE(FileExists(inst.SharedFile()));
+    EXPECT_FALSE(FileExists(inst.LogPath()));
+    EXPECT_FALSE(FileExists(inst.Uninstaller()));
+    EXPECT_FALSE(FileExists(inst.Root() + "\\Programs\\Quillon & Partners"));
+    EXPECT_TRUE(FileExists(inst.Root() + "\\Programs"));
+    EXPECT_FALSE(FileExists(inst.Root() + "\\StartMenu\\Quillon & Partners"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".plk"));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Plankora.Document"));
@@ -500,12 +463,8 @@ TEST_F(UninstallTest, AnsweringNoRemovesNothing)
     PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
     EXPECT_EQ(2u, run.Wait());
 
-    for (const Item& item : inst.Records()) {
-        if (!item.strPath.empty()) {
-            EXPECT_TRUE(Exists(item.strPath)) << item.strPath;
-        }
-    }
-    EXPECT_TRUE(Exists(inst.LogPath()));
+    ExpectEveryRecordedItemStays(inst);
+    EXPECT_TRUE(FileExists(inst.LogPath()));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey + "\\Extra"));
     EXPECT_EQ("Plankora.Document", ReadDefault(HKEY_CLASSES_ROOT, ".plk"));
 }
@@ -520,8 +479,7 @@ TEST_F(UninstallTest, AnsweringYesRemovesTheProductAndTellsWhereTheSharedDataIs)
     ASSERT_TRUE(run.Start(inst.Uninstaller(), "", inst.InstallFolder())) << GetLastError();
     HWND question = run.FindMessageBox();
     ASSERT_NE(nullptr, question);
-    PostMessageA(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
-    HWND report = JobRun::FindMessageBox("Uninstall Sarventa 5.23i", question);
+    HWND report = ClickAndFindNextBox(question, IDYES);
     ASSERT_NE(nullptr, report);
     const std::string text = BoxText(report);
     EXPECT_NE(std::string::npos, text.find("Sarventa 5.23i was removed from your computer.")) << text;
@@ -529,8 +487,8 @@ TEST_F(UninstallTest, AnsweringYesRemovesTheProductAndTellsWhereTheSharedDataIs)
     PostMessageA(GetDlgItem(report, IDOK), BM_CLICK, 0, 0);
     EXPECT_EQ(0u, run.Wait());
 
-    EXPECT_FALSE(Exists(inst.Root() + "\\Programs\\Quillon & Partners"));
-    EXPECT_TRUE(Exists(inst.SharedFile()));
+    EXPECT_FALSE(FileExists(inst.Root() + "\\Programs\\Quillon & Partners"));
+    EXPECT_TRUE(FileExists(inst.SharedFile()));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
 }
 
@@ -561,14 +519,14 @@ TEST_F(UninstallTest, FileInUseIsLeftAndReportedWhileTheRestGoes)
     ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();
     EXPECT_EQ(1u, run.Wait());
 
-    EXPECT_TRUE(Exists(held));
-    EXPECT_FALSE(Exists(inst.Program()));
-    EXPECT_FALSE(Exists(inst.InstallFolder() + "\\ReadMe.txt"));
-    EXPECT_FALSE(Exists(inst.InstallFolder() + "\\Lang"));
-    EXPECT_FALSE(Exists(inst.Uninstaller()));
-    EXPECT_FALSE(Exists(inst.LogPath()));
-    EXPECT_TRUE(Exists(inst.SharedFile()));
-    EXPECT_FALSE(Exists(inst.Root() + "\\StartMenu\\Quillon & Partners"));
+    EXPECT_TRUE(FileExists(held));
+    EXPECT_FALSE(FileExists(inst.Program()));
+    EXPECT_FALSE(FileExists(inst.InstallFolder() + "\\ReadMe.txt"));
+    EXPECT_FALSE(FileExists(inst.InstallFolder() + "\\Lang"));
+    EXPECT_FALSE(FileExists(inst.Uninstaller()));
+    EXPECT_FALSE(FileExists(inst.LogPath()));
+    EXPECT_TRUE(FileExists(inst.SharedFile()));
+    EXPECT_FALSE(FileExists(inst.Root() + "\\StartMenu\\Quillon & Partners"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".plk"));
 }
@@ -585,19 +543,17 @@ TEST_F(UninstallTest, RetryGoesOnOnceTheProductIsClosed)
     ASSERT_TRUE(run.Start(inst.Uninstaller(), "", inst.InstallFolder())) << GetLastError();
     HWND question = run.FindMessageBox();
     ASSERT_NE(nullptr, question);
-    PostMessageA(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
-    HWND running = JobRun::FindMessageBox("Uninstall Sarventa 5.23i", question);
+    HWND running = ClickAndFindNextBox(question, IDYES);
     ASSERT_NE(nullptr, running);
     EXPECT_NE(std::string::npos, BoxText(running).find("Sarventa 5.23i is running.")) << BoxText(running);
-    EXPECT_TRUE(Exists(inst.Program()));
+    EXPECT_TRUE(FileExists(inst.Program()));
 
     semaphore.Close();
-    PostMessageA(GetDlgItem(running, IDRETRY), BM_CLICK, 0, 0);
-    HWND report = JobRun::FindMessageBox("Uninstall Sarventa 5.23i", running);
+    HWND report = ClickAndFindNextBox(running, IDRETRY);
     ASSERT_NE(nullptr, report);
     PostMessageA(GetDlgItem(report, IDOK), BM_CLICK, 0, 0);
     EXPECT_EQ(0u, run.Wait());
-    EXPECT_FALSE(Exists(inst.InstallFolder()));
+    EXPECT_FALSE(FileExists(inst.InstallFolder()));
 }
 
 // This environment with TMP and TEMP naming a folder that does not exist.
@@ -626,10 +582,10 @@ TEST_F(UninstallTest, WithoutATemporaryCopyItsOwnFileGoesAtTheNextRestart)
     ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder(), environment.c_str())) << GetLastError();
     EXPECT_EQ(0u, run.Wait());
 
-    EXPECT_TRUE(Exists(inst.Uninstaller()));
-    EXPECT_FALSE(Exists(inst.LogPath()));
-    EXPECT_FALSE(Exists(inst.Program()));
-    EXPECT_FALSE(Exists(inst.InstallFolder() + "\\Docs"));
+    EXPECT_TRUE(FileExists(inst.Uninstaller()));
+    EXPECT_FALSE(FileExists(inst.LogPath()));
+    EXPECT_FALSE(FileExists(inst.Program()));
+    EXPECT_FALSE(FileExists(inst.InstallFolder() + "\\Docs"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
     EXPECT_TRUE(TakePendingDeletion(inst.Uninstaller()));
     TakePendingDeletion(inst.InstallFolder());
@@ -642,7 +598,7 @@ TEST_F(UninstallTest, UninstallKeyOfAnotherInstallationStays)
     Installation inst("other-key");
     ASSERT_TRUE(inst.Build()) << GetLastError();
     const std::string other = inst.Root() + "\\Programs\\Uninstall.exe";
-    ASSERT_TRUE(WriteText(other, "another installation's uninstaller"));
+    ASSERT_TRUE(WriteFileBytes(other, "another installation's uninstaller"));
     ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_LOCAL_MACHINE, kProductKey.c_str(), "UninstallString", REG_SZ,
                                          other.c_str(), static_cast<DWORD>(other.size() + 1)));
 
@@ -650,7 +606,7 @@ TEST_F(UninstallTest, UninstallKeyOfAnotherInstallationStays)
     ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();
     EXPECT_EQ(0u, run.Wait());
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey + "\\Extra"));
-    EXPECT_FALSE(Exists(inst.InstallFolder()));
+    EXPECT_FALSE(FileExists(inst.InstallFolder()));
 }
 
 TEST_F(UninstallTest, RunningProductStopsASilentRunBeforeAnyChange)
@@ -664,11 +620,7 @@ TEST_F(UninstallTest, RunningProductStopsASilentRunBeforeAnyChange)
     JobRun run;
     ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();
     EXPECT_EQ(4u, run.Wait());
-    for (const Item& item : inst.Records()) {
-        if (!item.strPath.empty()) {
-            EXPECT_TRUE(Exists(item.strPath)) << item.strPath;
-        }
-    }
+    ExpectEveryRecordedItemStays(inst);
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
 }
 
@@ -700,8 +652,8 @@ TEST_F(UninstallTest, ContinuationWithoutInheritedHandlesRemovesNothing)
                           inst.InstallFolder()))
         << GetLastError();
     EXPECT_EQ(5u, run.Wait());
-    EXPECT_TRUE(Exists(inst.Program()));
-    EXPECT_TRUE(Exists(inst.LogPath()));
+    EXPECT_TRUE(FileExists(inst.Program()));
+    EXPECT_TRUE(FileExists(inst.LogPath()));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
 }
 
@@ -715,7 +667,7 @@ TEST_F(UninstallTest, MissingOrRecordlessLogRemovesNothing)
         JobRun run;
         ASSERT_TRUE(run.Start(program, " /S", inst.InstallFolder())) << GetLastError();
         EXPECT_EQ(3u, run.Wait());
-        EXPECT_TRUE(Exists(program));
+        EXPECT_TRUE(FileExists(program));
     }
     {
         // The six header lines alone.
@@ -723,17 +675,17 @@ TEST_F(UninstallTest, MissingOrRecordlessLogRemovesNothing)
         JobRun run;
         ASSERT_TRUE(run.Start(program, " /S", inst.InstallFolder())) << GetLastError();
         EXPECT_EQ(3u, run.Wait());
-        EXPECT_TRUE(Exists(program));
-        EXPECT_TRUE(Exists(inst.LogPath()));
+        EXPECT_TRUE(FileExists(program));
+        EXPECT_TRUE(FileExists(inst.LogPath()));
     }
     {
         // A log that breaks the format before its first record.
         SetFileAttributesA(inst.LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
-        ASSERT_TRUE(WriteText(inst.LogPath(), "0000:0100:1 -- " + program + "\r\n"));
+        ASSERT_TRUE(WriteFileBytes(inst.LogPath(), "0000:0100:1 -- " + program + "\r\n"));
         JobRun run;
         ASSERT_TRUE(run.Start(program, " /S", inst.InstallFolder())) << GetLastError();
         EXPECT_EQ(3u, run.Wait());
-        EXPECT_TRUE(Exists(program));
+        EXPECT_TRUE(FileExists(program));
     }
 }
 

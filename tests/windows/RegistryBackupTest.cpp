@@ -13,49 +13,6 @@ namespace {
 
 constexpr const char* TEST_ROOT = "Software\\QuTest";
 
-bool IsPrivilegeEnabled(const char* name)
-{
-    LUID luid = {};
-    if (!LookupPrivilegeValueA(nullptr, name, &luid))
-        return false;
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return false;
-    DWORD size = 0;
-    GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    bool enabled = false;
-    if (size && GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size)) {
-        const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
-        for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
-            const LUID& id = privileges->Privileges[i].Luid;
-            if (id.LowPart == luid.LowPart && id.HighPart == luid.HighPart)
-                enabled = (privileges->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
-        }
-    }
-    CloseHandle(token);
-    return enabled;
-}
-
-bool KeyExists(const std::string& path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-void SetString(const std::string& path, const char* name, const std::string& value)
-{
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, nullptr));
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-}
-
 // What the watched calls saw.
 struct CallLog {
     int nSaves = 0;
@@ -116,9 +73,9 @@ protected:
     // The product key with two values and a nested subkey.
     void MakeProductKey()
     {
-        SetString(m_strKey, "Marker", "old");
-        SetString(m_strKey, "DisplayVersion", "5.1.0.4");
-        SetString(m_strKey + "\\Settings\\Deep", "Colour", "teal");
+        SetString(HKEY_CURRENT_USER, m_strKey, "Marker", "old");
+        SetString(HKEY_CURRENT_USER, m_strKey, "DisplayVersion", "5.1.0.4");
+        SetString(HKEY_CURRENT_USER, m_strKey + "\\Settings\\Deep", "Colour", "teal");
     }
     HKEY OpenKey(const std::string& path)
     {
@@ -179,7 +136,7 @@ TEST_F(RegistryBackupTest, RestoreAsksForTheKeyAndFileWithRestorePrivilegeThenDe
     std::string backup;
     ASSERT_TRUE(SaveRegistryKey(key, backup));
     RegCloseKey(key);
-    SetString(m_strKey, "Marker", "overwritten by the run");
+    SetString(HKEY_CURRENT_USER, m_strKey, "Marker", "overwritten by the run");
 
     RestoreRegistryKey(HKEY_CURRENT_USER, m_strParent.c_str(), "Product", backup, true);
     EXPECT_EQ(1, g_calls.nRestores);
@@ -189,12 +146,12 @@ TEST_F(RegistryBackupTest, RestoreAsksForTheKeyAndFileWithRestorePrivilegeThenDe
     EXPECT_EQ(0u, g_calls.dwFlags);
     EXPECT_FALSE(IsPrivilegeEnabled(SE_RESTORE_NAME));
     EXPECT_FALSE(FileExists(backup));
-    EXPECT_TRUE(KeyExists(m_strKey));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, m_strKey));
 }
 
 TEST_F(RegistryBackupTest, RestoreWithoutTheKeyOrParentStillDeletesTheBackup)
 {
-    SetString(m_strParent, "Other", "x");
+    SetString(HKEY_CURRENT_USER, m_strParent, "Other", "x");
     const std::string backup = FreshFolder("RegistryBackup") + "\\qu1.tmp";
     ASSERT_TRUE(WriteFileBytes(backup, "saved"));
     SetFileAttributesA(backup.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -212,11 +169,11 @@ TEST_F(RegistryBackupTest, RestoreWithoutTheKeyOrParentStillDeletesTheBackup)
 TEST_F(RegistryBackupTest, KeyCreatedByTheRunIsDeletedWithEverySubkey)
 {
     MakeProductKey();
-    SetString(m_strParent + "\\Neighbour", "Keep", "yes");
+    SetString(HKEY_CURRENT_USER, m_strParent + "\\Neighbour", "Keep", "yes");
     RestoreRegistryKey(HKEY_CURRENT_USER, m_strParent.c_str(), "Product", "", false);
     EXPECT_EQ(0, g_calls.nRestores);
-    EXPECT_FALSE(KeyExists(m_strKey));
-    EXPECT_TRUE(KeyExists(m_strParent + "\\Neighbour"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, m_strKey));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, m_strParent + "\\Neighbour"));
     EXPECT_FALSE(IsPrivilegeEnabled(SE_RESTORE_NAME));
 }
 
@@ -225,17 +182,17 @@ TEST_F(RegistryBackupTest, KeyThatExistedButWasNotSavedIsLeftInPlace)
     MakeProductKey();
     RestoreRegistryKey(HKEY_CURRENT_USER, m_strParent.c_str(), "Product", "", true);
     EXPECT_EQ(0, g_calls.nRestores);
-    EXPECT_TRUE(KeyExists(m_strKey + "\\Settings\\Deep"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, m_strKey + "\\Settings\\Deep"));
 }
 
 TEST_F(RegistryBackupTest, DelRegTreeReportsAMissingKeyAndDeletesWideTrees)
 {
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, DelRegTree(HKEY_CURRENT_USER, (m_strParent + "\\Missing").c_str()));
     for (int i = 0; i < 12; ++i)
-        SetString(m_strKey + "\\Child" + std::to_string(i) + "\\Grandchild", "v", std::to_string(i));
+        SetString(HKEY_CURRENT_USER, m_strKey + "\\Child" + std::to_string(i) + "\\Grandchild", "v", std::to_string(i));
     EXPECT_EQ(ERROR_SUCCESS, DelRegTree(HKEY_CURRENT_USER, m_strKey.c_str()));
-    EXPECT_FALSE(KeyExists(m_strKey));
-    EXPECT_TRUE(KeyExists(m_strParent));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, m_strKey));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, m_strParent));
 }
 
 }  // namespace

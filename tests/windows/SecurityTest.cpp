@@ -127,29 +127,6 @@ std::string Ace(const char* type, int flags, DWORD mask, const char* sid)
     return line;
 }
 
-bool IsPrivilegeEnabled(const char* name)
-{
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return false;
-    LUID luid = {};
-    LookupPrivilegeValueA(nullptr, name, &luid);
-    DWORD length = 0;
-    GetTokenInformation(token, TokenPrivileges, nullptr, 0, &length);
-    std::vector<BYTE> buffer(length);
-    bool enabled = false;
-    if (GetTokenInformation(token, TokenPrivileges, buffer.data(), length, &length)) {
-        auto* privileges = reinterpret_cast<TOKEN_PRIVILEGES*>(buffer.data());
-        for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
-            const LUID& l = privileges->Privileges[i].Luid;
-            if (l.LowPart == luid.LowPart && l.HighPart == luid.HighPart)
-                enabled = (privileges->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
-        }
-    }
-    CloseHandle(token);
-    return enabled;
-}
-
 }  // namespace
 
 // ---- Resolution and wrappers ------------------------------------------------------------------------------

@@ -72,15 +72,6 @@ std::vector<Record> ReadLogRecords(const std::string& path, std::string* pPrevio
     return records;
 }
 
-bool KeyExists(HKEY root, const char* path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 // Every file and folder below root, as full paths.
 void ListTree(const std::string& root, std::set<std::string>& items)
 {

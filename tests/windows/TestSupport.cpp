@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 std::string WinPath(const std::string& unixPath)
@@ -98,6 +100,94 @@ std::vector<std::string> TempFilesIn(const std::string& folder)
             found.push_back(name);
     }
     return found;
+}
+
+bool IsPrivilegeEnabled(const char* name)
+{
+    LUID luid = {};
+    if (!LookupPrivilegeValueA(nullptr, name, &luid))
+        return false;
+    HANDLE rawToken = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken))
+        return false;
+    const KernelHandle token(rawToken);
+    DWORD size = 0;
+    GetTokenInformation(token.Get(), TokenPrivileges, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    bool enabled = false;
+    if (size && GetTokenInformation(token.Get(), TokenPrivileges, buffer.data(), size, &size)) {
+        const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+        for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+            const LUID& id = privileges->Privileges[i].Luid;
+            if (id.LowPart == luid.LowPart && id.HighPart == luid.HighPart)
+                enabled = (privileges->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
+        }
+    }
+    return enabled;
+}
+
+bool KeyExists(HKEY root, const std::string& path)
+{
+    RegKeyHandle key;
+    return RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
+}
+
+std::string GetString(HKEY root, const std::string& path, const char* name)
+{
+    RegKeyHandle key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+        return "<no key>";
+    char value[256] = {};
+    DWORD size = sizeof value - 1;
+    const LONG result = RegQueryValueExA(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    return result == ERROR_SUCCESS ? value : "<no value>";
+}
+
+void SetString(HKEY root, const std::string& path, const char* name, const std::string& value)
+{
+    RegKeyHandle key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             key.Receive(), nullptr));
+    RegSetValueExA(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+}
+
+bool KeySnapshot::Take(HKEY root, const std::string& path, KeySnapshot& out)
+{
+    RegKeyHandle key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+        return false;
+    for (DWORD i = 0;; ++i) {
+        char name[16384];
+        DWORD nameSize = sizeof name, type = 0, dataSize = 0;
+        if (RegEnumValueA(key.Get(), i, name, &nameSize, nullptr, &type, nullptr, &dataSize) != ERROR_SUCCESS)
+            break;
+        Value value{name, type, std::vector<BYTE>(dataSize)};
+        nameSize = sizeof name;
+        RegEnumValueA(key.Get(), i, name, &nameSize, nullptr, &type, value.data.data(), &dataSize);
+        out.values.push_back(value);
+    }
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        if (RegEnumKeyA(key.Get(), i, name, sizeof name) != ERROR_SUCCESS)
+            break;
+        KeySnapshot child;
+        Take(key.Get(), name, child);
+        out.subkeys.emplace_back(name, child);
+    }
+    return true;
+}
+
+void KeySnapshot::Put(HKEY root, const std::string& path) const
+{
+    RegKeyHandle key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    for (const Value& v : values)
+        RegSetValueExA(key.Get(), v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+    for (const auto& child : subkeys)
+        child.second.Put(key.Get(), child.first);
 }
 
 namespace {

@@ -1,8 +1,12 @@
-// Helpers of the Windows tests: scratch folders in the build tree, files, and an independent archive writer.
+// Helpers of the Windows tests: scratch folders in the build tree, files, registry keys, privileges, and an
+// independent archive writer.
 #pragma once
+
+#include <windows.h>
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A Linux path of the build tree as Wine sees it (drive Z:).
@@ -22,6 +26,30 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::vector<std::string> ListFiles(const std::string& folder);
 // Names that look like the extractor's temporary files ("qu*.tmp").
 std::vector<std::string> TempFilesIn(const std::string& folder);
+
+// Whether the privilege is enabled in this process's token.
+bool IsPrivilegeEnabled(const char* name);
+
+bool KeyExists(HKEY root, const std::string& path);
+// A string value, or "<no key>" / "<no value>".
+std::string GetString(HKEY root, const std::string& path, const char* name);
+// Creates the key as needed; a key that can not be created fails the test.
+void SetString(HKEY root, const std::string& path, const char* name, const std::string& value);
+
+// A key's values and subkeys, to put a key back exactly as a test found it.
+struct KeySnapshot {
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    std::vector<Value> values;
+    std::vector<std::pair<std::string, KeySnapshot>> subkeys;
+
+    // False when the key does not exist.
+    static bool Take(HKEY root, const std::string& path, KeySnapshot& out);
+    void Put(HKEY root, const std::string& path) const;
+};
 
 struct TestFile {
     std::string path;  // destination, may hold placeholders

@@ -18,111 +18,6 @@ namespace {
 
 const std::string KEY_PATH = std::string(UNINSTALL_PARENT_KEY) + "\\" + UNINSTALL_KEY_NAME;
 
-bool IsPrivilegeEnabled(const char* name)
-{
-    LUID luid = {};
-    if (!LookupPrivilegeValueA(nullptr, name, &luid))
-        return false;
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return false;
-    DWORD size = 0;
-    GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    bool enabled = false;
-    if (size && GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size)) {
-        const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
-        for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
-            const LUID& id = privileges->Privileges[i].Luid;
-            if (id.LowPart == luid.LowPart && id.HighPart == luid.HighPart)
-                enabled = (privileges->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
-        }
-    }
-    CloseHandle(token);
-    return enabled;
-}
-
-// A key's values and subkeys, to put a key back exactly as a test found it.
-struct KeySnapshot {
-    struct Value {
-        std::string name;
-        DWORD type;
-        std::vector<BYTE> data;
-    };
-    std::vector<Value> values;
-    std::vector<std::pair<std::string, KeySnapshot>> subkeys;
-
-    static bool Take(HKEY root, const std::string& path, KeySnapshot& out)
-    {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        for (DWORD i = 0;; ++i) {
-            char name[16384];
-            DWORD nameSize = sizeof name, type = 0, dataSize = 0;
-            if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, nullptr, &dataSize) != ERROR_SUCCESS)
-                break;
-            Value value{name, type, std::vector<BYTE>(dataSize)};
-            nameSize = sizeof name;
-            RegEnumValueA(key, i, name, &nameSize, nullptr, &type, value.data.data(), &dataSize);
-            out.values.push_back(value);
-        }
-        for (DWORD i = 0;; ++i) {
-            char name[256];
-            if (RegEnumKeyA(key, i, name, sizeof name) != ERROR_SUCCESS)
-                break;
-            KeySnapshot child;
-            Take(key, name, child);
-            out.subkeys.emplace_back(name, child);
-        }
-        RegCloseKey(key);
-        return true;
-    }
-    void Put(HKEY root, const std::string& path) const
-    {
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-            return;
-        for (const Value& v : values)
-            RegSetValueExA(key, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
-        for (const auto& child : subkeys)
-            child.second.Put(key, child.first);
-        RegCloseKey(key);
-    }
-};
-
-bool KeyExists(const std::string& path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-std::string GetString(const std::string& path, const char* name)
-{
-    char value[256] = {};
-    DWORD size = sizeof value;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "<no key>";
-    const LONG result = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS ? value : "<no value>";
-}
-
-void SetString(const std::string& path, const char* name, const std::string& value)
-{
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, nullptr));
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-}
-
 // Moves whatever stands at path aside for the test and puts it back after, removing what the test left.
 class Aside {
 public:
@@ -218,9 +113,9 @@ protected:
     // The registration of an earlier installation: values and a nested subkey.
     void MakeEarlierKey()
     {
-        SetString(KEY_PATH, "Marker", "earlier");
-        SetString(KEY_PATH, "DisplayVersion", "5.22.0.3");
-        SetString(KEY_PATH + "\\Settings\\Deep", "Colour", "teal");
+        SetString(HKEY_LOCAL_MACHINE, KEY_PATH, "Marker", "earlier");
+        SetString(HKEY_LOCAL_MACHINE, KEY_PATH, "DisplayVersion", "5.22.0.3");
+        SetString(HKEY_LOCAL_MACHINE, KEY_PATH + "\\Settings\\Deep", "Colour", "teal");
     }
     HKEY OpenProductKey()
     {
@@ -260,7 +155,7 @@ TEST_F(UninstallLogKey, ExistingKeyIsSavedWithBackupPrivilegeAndRestoredWithRest
     for (const char* text : {"Marker", "earlier", "DisplayVersion", "5.22.0.3", "Settings", "Deep", "teal"})
         EXPECT_NE(g_calls.strSavedContent.find(text), std::string::npos) << text;
 
-    SetString(KEY_PATH, "Marker", "this run");
+    SetString(HKEY_LOCAL_MACHINE, KEY_PATH, "Marker", "this run");
     log.SetStatus(true, nullptr);
     log.Rollback();
     EXPECT_EQ(log.GetFirst(), nullptr);
@@ -272,7 +167,7 @@ TEST_F(UninstallLogKey, ExistingKeyIsSavedWithBackupPrivilegeAndRestoredWithRest
     EXPECT_EQ(g_calls.strRestoreMarker, "this run");  // the product key itself
     EXPECT_EQ(g_calls.dwFlags, 0u);
     EXPECT_FALSE(FileExists(record.strBackup));
-    EXPECT_TRUE(KeyExists(KEY_PATH + "\\Settings\\Deep"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, KEY_PATH + "\\Settings\\Deep"));
 }
 
 TEST_F(UninstallLogKey, KeyCreatedByTheRunIsDeletedWithEverySubkey)
@@ -283,13 +178,13 @@ TEST_F(UninstallLogKey, KeyCreatedByTheRunIsDeletedWithEverySubkey)
     ASSERT_NE(log.GetLast(), nullptr);
     EXPECT_FALSE(log.GetLast()->bExisted);
     EXPECT_EQ(log.GetLast()->strBackup, "");
-    SetString(KEY_PATH, "DisplayName", "Sarventa 5.23i");
-    SetString(KEY_PATH + "\\Child\\Grandchild", "v", "1");
+    SetString(HKEY_LOCAL_MACHINE, KEY_PATH, "DisplayName", "Sarventa 5.23i");
+    SetString(HKEY_LOCAL_MACHINE, KEY_PATH + "\\Child\\Grandchild", "v", "1");
     log.SetStatus(true, nullptr);
     log.Rollback();
     EXPECT_EQ(g_calls.nRestores, 0);
-    EXPECT_FALSE(KeyExists(KEY_PATH));
-    EXPECT_TRUE(KeyExists(UNINSTALL_PARENT_KEY));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, KEY_PATH));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_PARENT_KEY));
     EXPECT_FALSE(IsPrivilegeEnabled(SE_RESTORE_NAME));
 }
 
@@ -309,8 +204,8 @@ TEST_F(UninstallLogKey, KeyThatExistedButCouldNotBeSavedIsLeftInPlace)
     log.SetStatus(false, nullptr);
     log.Rollback();
     EXPECT_EQ(g_calls.nRestores, 0);
-    EXPECT_EQ(GetString(KEY_PATH, "Marker"), "earlier");
-    EXPECT_EQ(GetString(KEY_PATH + "\\Settings\\Deep", "Colour"), "teal");
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, KEY_PATH, "Marker"), "earlier");
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, KEY_PATH + "\\Settings\\Deep", "Colour"), "teal");
 }
 
 TEST_F(UninstallLogKey, SaveDiscardsTheKeyBackupAndWritesTheFixedText)
@@ -333,7 +228,7 @@ TEST_F(UninstallLogKey, SaveDiscardsTheKeyBackupAndWritesTheFixedText)
     EXPECT_NE(text.find(std::string("\r\n0000:05FF:1 -- ") + ULOG_UNINSTALL_KEY_TEXT + "\r\n"), std::string::npos)
         << text;
     EXPECT_EQ(g_calls.nRestores, 0);
-    EXPECT_EQ(GetString(KEY_PATH, "Marker"), "earlier");
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, KEY_PATH, "Marker"), "earlier");
     SetFileAttributesA((folder + "\\Uninstall.ulog").c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveTree(folder);
 }
@@ -416,7 +311,7 @@ TEST_F(UninstallLogKey, FirstInstallationInTheProductsFoldersWritesTheExampleLog
     EXPECT_FALSE(FileExists(programs + "\\Quillon & Partners"));
     EXPECT_FALSE(FileExists(desktop + "\\Sarventa 5.23i.lnk"));
     EXPECT_TRUE(FileExists(logPath));
-    EXPECT_FALSE(KeyExists(KEY_PATH));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, KEY_PATH));
 }
 
 }  // namespace
