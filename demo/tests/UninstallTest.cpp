@@ -176,30 +176,7 @@ public:
     }
 
     // A message box (#32770) of the started program; null when none appears within 30 seconds.
-    HWND FindMessageBox()
-    {
-        for (int i = 0; i < 300; ++i) {
-            m_box = nullptr;
-            EnumWindows(
-                [](HWND hwnd, LPARAM self) -> BOOL {
-                    auto* run = reinterpret_cast<JobRun*>(self);
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(hwnd, &pid);
-                    char cls[64] = {};
-                    GetClassNameA(hwnd, cls, sizeof cls);
-                    if (pid == run->m_pid && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
-                        run->m_box = hwnd;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(this));
-            if (m_box != nullptr)
-                return m_box;
-            Sleep(100);
-        }
-        return nullptr;
-    }
+    HWND FindMessageBox() const { return ::FindMessageBox(m_pid, nullptr, 30000); }
 
     // A message box of any process with this caption other than except; null after 30 seconds.
     static HWND FindMessageBox(const char* caption, HWND except)
@@ -225,7 +202,6 @@ private:
     KernelHandle m_job;
     KernelHandle m_process;
     DWORD m_pid = 0;
-    HWND m_box = nullptr;
 };
 
 struct Item {

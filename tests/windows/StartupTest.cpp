@@ -120,37 +120,6 @@ ProbeRun RunProbe(const std::string& args = "")
     return run;
 }
 
-// A message box (#32770) shown by the process, or null after timeout ms.
-HWND FindMessageBox(DWORD processId, HWND other = nullptr, DWORD timeout = 20000)
-{
-    struct Search {
-        DWORD pid;
-        HWND other;
-        HWND found;
-    } search = {processId, other, nullptr};
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < timeout) {
-        EnumWindows(
-            [](HWND hwnd, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hwnd, &pid);
-                char cls[32] = {};
-                GetClassNameA(hwnd, cls, sizeof cls);
-                if (pid == s->pid && hwnd != s->other && std::string(cls) == "#32770" && IsWindowVisible(hwnd)) {
-                    s->found = hwnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        Sleep(20);
-    }
-    return nullptr;
-}
-
 std::string WindowText(HWND hwnd)
 {
     char text[1024] = {};

@@ -51,6 +51,9 @@ struct KeySnapshot {
     void Put(HKEY root, const std::string& path) const;
 };
 
+// A visible message box (#32770) of the process other than other, or null after timeout ms.
+HWND FindMessageBox(DWORD processId, HWND other = nullptr, DWORD timeout = 20000);
+
 struct TestFile {
     std::string path;  // destination, may hold placeholders
     std::string content;
