@@ -17,12 +17,6 @@ std::vector<const LOG_RECORD*> NewRecords(const CUninstallLog& log)
     return out;
 }
 
-bool IsFolder(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 class CreateFolderPathTest : public ::testing::Test {
 protected:
     void SetUp() override

@@ -20,6 +20,7 @@ std::string FreshFolder(const std::string& name);
 void RemoveTree(const std::string& path);
 
 bool FileExists(const std::string& path);
+bool IsFolder(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 // Names of the files directly inside folder, sorted.

@@ -36,12 +36,6 @@ std::string Header(const std::string& product, const std::string& previous, cons
     return text;
 }
 
-bool IsFolder(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 class UninstallLogChanges : public ::testing::Test {
 protected:
     void SetUp() override
