@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "CommandLineArgs.h"
 #include "PlankoraIds.h"
 
 namespace {
@@ -70,25 +71,10 @@ struct CommandLine {
     std::string strDocument;
 };
 
-// Splits the arguments (without the program name) at blanks; double quotes group a path with blanks.
 CommandLine ParseCommandLine(const char* args)
 {
     CommandLine cmd;
-    const char* p = args != nullptr ? args : "";
-    while (*p != '\0') {
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (*p == '\0')
-            break;
-        std::string token;
-        bool quoted = false;
-        while (*p != '\0' && (quoted || (*p != ' ' && *p != '\t'))) {
-            if (*p == '"')
-                quoted = !quoted;
-            else
-                token += *p;
-            ++p;
-        }
+    for (const std::string& token : SplitArguments(args)) {
         if (lstrcmpiA(token.c_str(), "/Register") == 0)
             cmd.bRegister = true;
         else if (lstrcmpiA(token.c_str(), "/Unregister") == 0)

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLineArgs.h"
 #include "Handles.h"
 #include "PlatformUtils.h"
 #include "RegistryBackup.h"
@@ -59,30 +60,6 @@ struct Arguments {
     HANDLE hResult = nullptr;    // inherited by the copy: write end of the pipe the original reads
     std::string strOriginal;     // the original Uninstall.exe
 };
-
-// Splits at blanks; double quotes group a path with blanks.
-std::vector<std::string> SplitArguments(const char* args)
-{
-    std::vector<std::string> tokens;
-    const char* p = args != nullptr ? args : "";
-    while (*p != '\0') {
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (*p == '\0')
-            break;
-        std::string token;
-        bool quoted = false;
-        while (*p != '\0' && (quoted || (*p != ' ' && *p != '\t'))) {
-            if (*p == '"')
-                quoted = !quoted;
-            else
-                token += *p;
-            ++p;
-        }
-        tokens.push_back(token);
-    }
-    return tokens;
-}
 
 HANDLE ParseHandle(const std::string& text)
 {
