@@ -390,4 +390,69 @@ TEST_F(InstallSequence, RegistrationRunWithoutTheMutexSucceedsWithMinus10AndTheM
     EXPECT_EQ(code, 4u);
 }
 
+// Each combination of the two shortcut options: the links that exist afterwards and their records, kinds 2
+// and 3 in the Start-menu folder (created and recorded first), kind 4 on the all-users desktop.
+class InstallSequenceShortcuts : public InstallSequence, public ::testing::WithParamInterface<std::pair<bool, bool>> {
+protected:
+    void SetUp() override
+    {
+        InstallSequence::SetUp();
+        char desktop[MAX_PATH] = {};
+        ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_COMMON_DESKTOPDIRECTORY, FALSE));
+        m_desktopLink = std::string(desktop) + "\\Sarventa 5.23i.lnk";
+        DeleteFileA(m_desktopLink.c_str());
+    }
+    void TearDown() override
+    {
+        DeleteFileA(m_desktopLink.c_str());
+        InstallSequence::TearDown();
+    }
+    std::string m_desktopLink;
+};
+
+TEST_P(InstallSequenceShortcuts, MakesTheLinksOfTheChosenOptionsAndRecordsThem)
+{
+    m_app.m_bStartMenuShortcut = GetParam().first;
+    m_app.m_bDesktopShortcut = GetParam().second;
+    ASSERT_TRUE(Run({
+        {"<InstallPath>\\Plankora.exe", "program", true, 1},
+        {"<InstallPath>\\Uninstall.exe", "uninstaller", true, 2},
+    }));
+    const bool anyLink = m_app.m_bStartMenuShortcut || m_app.m_bDesktopShortcut;
+    EXPECT_EQ(m_progress.log.find("Shortcuts Creation...OK\r\n") != std::string::npos, anyLink) << m_progress.log;
+
+    std::vector<Line> expected = {
+        {LR_FOLDER, -1, 1, m_install},
+        {LR_FILE, 1, 1, m_install + "\\Plankora.exe"},
+        {LR_FILE, 2, 1, m_install + "\\Uninstall.exe"},
+    };
+    if (m_app.m_bStartMenuShortcut) {
+        expected.push_back({LR_FOLDER, -1, 1, m_root + "\\Menu"});
+        expected.push_back({LR_FOLDER, -1, 1, m_menu});
+        expected.push_back({LR_MENU_PROGRAM_SHORTCUT, -1, 1, m_menu + "\\Sarventa 5.23i.lnk"});
+        expected.push_back({LR_MENU_UNINSTALL_SHORTCUT, -1, 1, m_menu + "\\Uninstall Sarventa.lnk"});
+        EXPECT_EQ(ListFiles(m_menu), (std::vector<std::string>{"Sarventa 5.23i.lnk", "Uninstall Sarventa.lnk"}));
+    } else {
+        EXPECT_FALSE(PathFileExistsA(m_menu.c_str()));
+    }
+    if (m_app.m_bDesktopShortcut)
+        expected.push_back({LR_DESKTOP_SHORTCUT, -1, 1, m_desktopLink});
+    EXPECT_EQ(PathFileExistsA(m_desktopLink.c_str()) != FALSE, m_app.m_bDesktopShortcut);
+    expected.push_back({LR_UNINSTALL_KEY, -1, 1, ""});
+    // "program" is no program: the registration run cannot start.
+    expected.push_back({LR_SELF_REGISTRATION, -1, 0, ""});
+
+    const std::vector<Line> lines = ReadLog(m_install + "\\Uninstall.ulog");
+    ASSERT_EQ(lines.size(), expected.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].kind, expected[i].kind) << i;
+        EXPECT_EQ(lines[i].done, expected[i].done) << i;
+        EXPECT_EQ(lines[i].path, expected[i].path) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, InstallSequenceShortcuts,
+                         ::testing::Values(std::make_pair(false, false), std::make_pair(true, false),
+                                           std::make_pair(false, true), std::make_pair(true, true)));
+
 }  // namespace
