@@ -41,7 +41,7 @@ void CUninstallLog::CreateFolderPath(const char* path)
             record->strPath = buffer;
             record->bDone = 1;
             record->nCode = -1;
-            Append(m_pFirst, m_pLast, record);
+            AppendRecord(m_pFirst, m_pLast, record);
         }
         if (cut)
             buffer[next - 1 - buffer] = '\\';

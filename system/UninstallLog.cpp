@@ -32,18 +32,8 @@ bool IsExistingFolder(const std::string& path)
 
 CUninstallLog::~CUninstallLog()
 {
-    FreeList(m_pOldFirst, m_pOldLast);
-    FreeList(m_pFirst, m_pLast);
-}
-
-void CUninstallLog::FreeList(LOG_RECORD*& first, LOG_RECORD*& last)
-{
-    FreeRecords(first, last);
-}
-
-void CUninstallLog::Append(LOG_RECORD*& first, LOG_RECORD*& last, LOG_RECORD* record)
-{
-    AppendRecord(first, last, record);
+    FreeRecords(m_pOldFirst, m_pOldLast);
+    FreeRecords(m_pFirst, m_pLast);
 }
 
 bool CUninstallLog::Load(const char* path, const std::string& product)
@@ -52,7 +42,7 @@ bool CUninstallLog::Load(const char* path, const std::string& product)
     m_strInstallPath.clear();
     m_strShortcutPath.clear();
     // Load runs once at start-up; a second call must not add the records twice.
-    FreeList(m_pOldFirst, m_pOldLast);
+    FreeRecords(m_pOldFirst, m_pOldLast);
     m_strPreviousProduct.clear();
     if (!path)
         return true;
@@ -90,7 +80,7 @@ bool CUninstallLog::Load(const char* path, const std::string& product)
         record->nCode = line.nCode;
         record->bDone = line.bDone ? 1 : 0;
         record->strPath = line.strPath;
-        Append(m_pOldFirst, m_pOldLast, record);
+        AppendRecord(m_pOldFirst, m_pOldLast, record);
     }
     return readOk;
 }

@@ -76,10 +76,6 @@ public:
     const LOG_RECORD* GetOldLast() const { return m_pOldLast; }
     const LOG_RECORD* GetFirst() const { return m_pFirst; }
     const LOG_RECORD* GetLast() const { return m_pLast; }
-
-private:
-    static void FreeList(LOG_RECORD*& first, LOG_RECORD*& last);
-    static void Append(LOG_RECORD*& first, LOG_RECORD*& last, LOG_RECORD* record);
 };
 
 // UTF-16 text in the system's ANSI code page (characters it lacks become its default character).

@@ -126,7 +126,7 @@ void CUninstallLog::AddFile(const char* path, int nEntryKind, bool bCopyBackup)
     record->nKind = LR_FILE;
     record->strPath = path;
     record->nCode = nEntryKind;
-    Append(m_pFirst, m_pLast, record);
+    AppendRecord(m_pFirst, m_pLast, record);
     if (IsExistingFile(record->strPath)) {
         record->bExisted = true;
         record->strBackup = BackupFile(path, bCopyBackup);
@@ -140,7 +140,7 @@ void CUninstallLog::AddShortcut(int nSelector, const char* folder)
     record->nKind = nSelector == 0   ? LR_MENU_PROGRAM_SHORTCUT
                     : nSelector == 1 ? LR_MENU_UNINSTALL_SHORTCUT
                                      : LR_DESKTOP_SHORTCUT;
-    Append(m_pFirst, m_pLast, record);
+    AppendRecord(m_pFirst, m_pLast, record);
     for (const LOG_RECORD* old = m_pOldFirst; old; old = old->pNext) {
         if (old->nKind != record->nKind)
             continue;
@@ -158,7 +158,7 @@ void CUninstallLog::AddUninstallKey(HKEY hKey)
 {
     auto* record = new LOG_RECORD;
     record->nKind = LR_UNINSTALL_KEY;
-    Append(m_pFirst, m_pLast, record);
+    AppendRecord(m_pFirst, m_pLast, record);
     if (hKey) {
         record->bExisted = true;
         SaveRegistryKey(hKey, record->strBackup);
@@ -169,7 +169,7 @@ void CUninstallLog::AddSelfRegistration()
 {
     auto* record = new LOG_RECORD;
     record->nKind = LR_SELF_REGISTRATION;
-    Append(m_pFirst, m_pLast, record);
+    AppendRecord(m_pFirst, m_pLast, record);
 }
 
 void CUninstallLog::SetStatus(bool bDone, const char* path)
