@@ -1,5 +1,6 @@
 // Error reports shown in real message boxes, read back and closed by a watcher thread.
 #include "ErrorReport.h"
+#include "TestSupport.h"
 #include "WinApp.h"
 
 #include <gtest/gtest.h>
@@ -18,33 +19,13 @@ struct SeenBox {
 SeenBox WatchForMessageBox()
 {
     SeenBox seen;
-    for (int k = 0; k < 400; ++k) {
-        struct Search {
-            HWND found = nullptr;
-        } search;
-        EnumWindows(
-            [](HWND hWnd, LPARAM lParam) -> BOOL {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hWnd, &pid);
-                char cls[16] = {};
-                GetClassNameA(hWnd, cls, sizeof cls);
-                if (pid == GetCurrentProcessId() && std::string(cls) == "#32770" && IsWindowVisible(hWnd)) {
-                    reinterpret_cast<Search*>(lParam)->found = hWnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
-            char buffer[1024] = {};
-            GetWindowTextA(search.found, buffer, sizeof buffer);
-            seen.caption = buffer;
-            GetDlgItemTextA(search.found, 0xFFFF, buffer, sizeof buffer);
-            seen.text = buffer;
-            PostMessageA(GetDlgItem(search.found, IDOK), BM_CLICK, 0, 0);
-            return seen;
-        }
-        Sleep(25);
+    if (HWND box = FindMessageBox(GetCurrentProcessId(), nullptr, 10000)) {
+        char buffer[1024] = {};
+        GetWindowTextA(box, buffer, sizeof buffer);
+        seen.caption = buffer;
+        GetDlgItemTextA(box, 0xFFFF, buffer, sizeof buffer);
+        seen.text = buffer;
+        PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     }
     return seen;
 }

@@ -135,15 +135,17 @@ TEST_F(SingleMonitorFallback, MonitorInfoOfThePseudoHandle)
     EXPECT_FALSE(xGetMonitorInfo(reinterpret_cast<HMONITOR>(static_cast<INT_PTR>(0x12340043)), &info));
 }
 
+BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT rect, LPARAM data)
+{
+    reinterpret_cast<std::vector<std::pair<HMONITOR, RECT>>*>(data)->push_back({monitor, *rect});
+    return TRUE;
+}
+
 TEST_F(SingleMonitorFallback, EnumerationsListTheOneMonitorAndDisplay)
 {
     std::vector<std::pair<HMONITOR, RECT>> seen;
-    const auto collect = [](HMONITOR monitor, HDC, LPRECT rect, LPARAM data) -> BOOL {
-        reinterpret_cast<std::vector<std::pair<HMONITOR, RECT>>*>(data)->push_back({monitor, *rect});
-        return TRUE;
-    };
     const RECT clip = {5, 6, 50, 60};
-    EXPECT_TRUE(xEnumDisplayMonitors(nullptr, &clip, collect, reinterpret_cast<LPARAM>(&seen)));
+    EXPECT_TRUE(xEnumDisplayMonitors(nullptr, &clip, CollectMonitor, reinterpret_cast<LPARAM>(&seen)));
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].first, PRIMARY_MONITOR_PSEUDO_HANDLE);
     EXPECT_TRUE(EqualRect(&seen[0].second, &clip));

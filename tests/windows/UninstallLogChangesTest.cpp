@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -337,30 +338,22 @@ TEST_F(UninstallLogSave, ShellComparisonWorksWithAndWithoutComOnTheThread)
         SetFileAttributesA(m_log.c_str(), FILE_ATTRIBUTE_NORMAL);
         ASSERT_TRUE(WriteFileBytes(m_log, EarlierLog(m_install, m_menu, {"00FF:1 -- " + m_install + "\\"})));
         ASSERT_TRUE(RemoveDirectoryA(m_install.c_str()));
-        HANDLE thread = CreateThread(
-            nullptr, 0,
-            [](void* p) -> DWORD {
-                auto* r = static_cast<Run*>(p);
-                if (r->state == 1)
-                    CoInitialize(nullptr);
-                else if (r->state == 2)
-                    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-                CUninstallLog log;
-                log.Load(r->log.c_str(), "P");
-                log.CreateFolderPath(r->install.c_str());
-                r->saved = log.Save(r->log.c_str(), r->install, r->menu);
-                r->lines = RecordLinesOf(r->log);
-                // The thread's COM state is what it was before the save.
-                r->after = CoInitializeEx(nullptr, r->state == 2 ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED);
+        std::thread([r = &run] {
+            if (r->state == 1)
+                CoInitialize(nullptr);
+            else if (r->state == 2)
+                CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            CUninstallLog log;
+            log.Load(r->log.c_str(), "P");
+            log.CreateFolderPath(r->install.c_str());
+            r->saved = log.Save(r->log.c_str(), r->install, r->menu);
+            r->lines = RecordLinesOf(r->log);
+            // The thread's COM state is what it was before the save.
+            r->after = CoInitializeEx(nullptr, r->state == 2 ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED);
+            CoUninitialize();
+            if (r->state != 0)
                 CoUninitialize();
-                if (r->state != 0)
-                    CoUninitialize();
-                return 0;
-            },
-            &run, 0, nullptr);
-        ASSERT_NE(thread, nullptr);
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
+        }).join();
         EXPECT_TRUE(run.saved) << state;
         EXPECT_EQ(run.lines, "0000:00FF:1 -- " + m_install + "\r\n") << state;
         EXPECT_EQ(run.after, state == 0 ? S_OK : S_FALSE) << state;

@@ -76,28 +76,10 @@ TEST(ReadVersionInfo, MissingStringsFailButTheRestIsRead)
 // True when a message box of this process shows up within the wait; it is closed.
 bool MessageBoxAppears(DWORD waitMs)
 {
-    for (DWORD waited = 0; waited < waitMs; waited += 20) {
-        HWND box = nullptr;
-        EnumWindows(
-            [](HWND hWnd, LPARAM lParam) -> BOOL {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hWnd, &pid);
-                char cls[16] = {};
-                GetClassNameA(hWnd, cls, sizeof cls);
-                if (pid == GetCurrentProcessId() && std::string(cls) == "#32770") {
-                    *reinterpret_cast<HWND*>(lParam) = hWnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&box));
-        if (box) {
-            PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-            return true;
-        }
-        Sleep(20);
-    }
-    return false;
+    HWND box = FindMessageBox(GetCurrentProcessId(), nullptr, waitMs);
+    if (box)
+        PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    return box != nullptr;
 }
 
 TEST(ReadVersionInfo, NoVersionResourceFailsQuietly)
