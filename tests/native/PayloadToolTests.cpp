@@ -159,6 +159,41 @@ TEST(Manifest, EveryErrorNamesFileAndLine)
     EXPECT_EQ(ParseErrors("9\tstore\t<Desktop>\\a\ta\n0\tx\t<Desktop>\\b\tb\n").size(), 2u);
 }
 
+// Names Windows would shorten (so two entries become one file) or open as a device.
+TEST(Manifest, RefusesNamesWindowsCannotKeep)
+{
+    const struct {
+        const char* destination;
+        const char* message;
+    } refused[] = {
+        {"a.txt.", "'a.txt.' in the destination ends in a dot"},
+        {"...", "ends in a dot"},
+        {"sub.\\NUL.txt", "'sub.' in the destination ends in a dot"},
+        {"A.TXT ", "'A.TXT ' in the destination ends in a blank"},
+        {" \\x", "ends in a blank"},
+        {"CON", "'CON' in the destination is a device name"},
+        {"dir\\nul.txt", "'nul.txt' in the destination is a device name"},
+        {"Prn\\x", "device name"},
+        {"aux.tar.gz", "device name"},
+        {"aux .log", "device name"},
+        {"Com1.log", "device name"},
+        {"lpt9", "device name"},
+        {"COM\xC2\xB9", "'COM\xC2\xB9' in the destination is a device name"},  // superscript one
+        {"lpt\xC2\xB2.txt", "device name"},
+        {"LPT\xC2\xB3", "device name"},
+    };
+    for (const auto& c : refused) {
+        const std::vector<std::string> errors =
+            ParseErrors(std::string("0\tstore\t<InstallPath>\\") + c.destination + "\ta\n");
+        ASSERT_EQ(errors.size(), 1u) << c.destination;
+        EXPECT_EQ(errors[0].rfind("m.txt:1: ", 0), 0u) << errors[0];
+        EXPECT_NE(errors[0].find(c.message), std::string::npos) << errors[0];
+    }
+    for (const char* kept : {"a.txt.bak", "CONSOLE.txt", "nul1.txt", "COM10", "COM0", "LPT0.txt", "COM", ".hidden",
+                             "a b.txt", "xcon", "con_\\x", "LPT\xC2\xB0", "COM\xC2\xB4.txt"})
+        EXPECT_TRUE(ParseErrors(std::string("0\tstore\t<InstallPath>\\") + kept + "\ta\n").empty()) << kept;
+}
+
 TEST(Manifest, LoadReadsSourcesRelativeToTheManifest)
 {
     const auto dir = ScratchDir("ManifestLoad");
