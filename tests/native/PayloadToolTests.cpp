@@ -324,6 +324,35 @@ TEST(ArchiveReader, RejectsEveryViolation)
     EXPECT_TRUE(HasError(ReadArchive(overshoot), "beyond the compressed content"));
 }
 
+// Archives not made from a manifest may carry names Windows shortens or opens as devices.
+TEST(ArchiveReader, ReportsNamesWindowsCannotKeep)
+{
+    const struct {
+        const char* path;
+        const char* message;
+    } cases[] = {
+        {"<InstallPath>\\a.txt.", "(<InstallPath>\\a.txt.): 'a.txt.' ends in a dot"},
+        {"<InstallPath>\\A.TXT ", "'A.TXT ' ends in a blank"},
+        {"<InstallPath>\\ \\x", "' ' ends in a blank"},
+        {"<InstallPath>\\sub.\\x", "'sub.' ends in a dot"},
+        {"<InstallPath>\\CON", "'CON' is a device name"},
+        {"<InstallPath>\\sub\\nul.txt", "'nul.txt' is a device name"},
+        {"<InstallPath>\\com\xB3.log", "is a device name"},
+    };
+    for (const auto& c : cases) {
+        const ArchiveReport report =
+            ReadArchive(MakeArchive({Entry("<InstallPath>\\a.txt", TEXT, true), Entry(c.path, BINARY, false)},
+                                    TEXT, BINARY));
+        EXPECT_EQ(report.errors.size(), 1u) << c.path;
+        EXPECT_TRUE(HasError(report, "entry 2 ")) << c.path;
+        EXPECT_TRUE(HasError(report, c.message)) << c.path;
+    }
+    EXPECT_TRUE(ReadArchive(MakeArchive({Entry("<InstallPath>\\a.txt.bak", TEXT, true),
+                                         Entry("<InstallPath>\\COM0\\.hidden", BINARY, false)},
+                                        TEXT, BINARY))
+                    .Valid());
+}
+
 TEST(ArchiveReader, NonzeroPaddingIsAWarning)
 {
     // The directory alone (4 bytes, no entries): 36 bits, so 4 padding bits.
