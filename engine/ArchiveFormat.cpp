@@ -49,3 +49,27 @@ bool DecodeDirectory(const unsigned char* data, size_t size, std::vector<Directo
         entries.push_back(DecodeDirectoryEntry(data + DIRECTORY_HEADER_SIZE + i * DIRECTORY_ENTRY_SIZE));
     return true;
 }
+
+const char* DestinationNameProblem(const std::string& component)
+{
+    if (component.empty() || component == "." || component == "..")
+        return nullptr;
+    if (component.back() == '.')
+        return "ends in a dot, which Windows drops";
+    if (component.back() == ' ')
+        return "ends in a blank, which Windows drops";
+    // Windows matches device names on the part before the first dot, trailing blanks ignored.
+    std::string base = component.substr(0, component.find('.'));
+    base.erase(base.find_last_not_of(' ') + 1);
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    const auto digit = [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return (b >= '1' && b <= '9') || b == 0xB9 || b == 0xB2 || b == 0xB3;
+    };
+    const bool device = base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
+                        (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+                         digit(base[3]));
+    return device ? "is a device name on Windows" : nullptr;
+}

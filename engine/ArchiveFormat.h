@@ -77,3 +77,10 @@ std::vector<unsigned char> EncodeDirectory(const std::vector<DirectoryEntry>& en
 
 // Parses a whole directory; false when the size field is invalid or does not match the buffer.
 bool DecodeDirectory(const unsigned char* data, size_t size, std::vector<DirectoryEntry>& entries);
+
+// Why Windows cannot keep a file under this one component of a destination path (code page 1252); nullptr when
+// it can. Refused: a name ending in a dot or a blank (Windows drops them, so "a.txt." and "a.txt " are "a.txt")
+// and the device names CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9, the last two also with the superscript
+// digits 0xB9 0xB2 0xB3, in any case, alone or before an extension ("nul.txt", "Com1.tar.gz", "aux .log").
+// COM0 and LPT0 are ordinary names. "." and ".." are no names and are left to the caller.
+const char* DestinationNameProblem(const std::string& component);

@@ -4,6 +4,7 @@
 #include "Hash33.h"
 #include "LzBufferDecoder.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -91,6 +92,15 @@ ArchiveReport ReadArchive(const unsigned char* data, size_t size)
             error(name + ": path without terminating zero");
         if (entry.kind < KIND_ORDINARY || entry.kind > KIND_SAMPLE)
             error(name + ": unknown kind " + std::to_string(entry.kind));
+        for (size_t start = 0; start <= entry.path.size();) {
+            const size_t end = std::min(entry.path.find('\\', start), entry.path.size());
+            const std::string component = entry.path.substr(start, end - start);
+            if (const char* problem = DestinationNameProblem(component)) {
+                error(name + ": '" + component + "' " + problem);
+                break;
+            }
+            start = end + 1;
+        }
         if (entry.compressed) {
             if (seenStored)
                 error(name + ": compressed entry after a stored one (compressed entries must come first)");

@@ -122,6 +122,13 @@ bool CheckDestination(const std::string& destination, std::string& error)
             error = "character not allowed in a Windows file name in '" + component + "'";
             return false;
         }
+        if (const char* problem = DestinationNameProblem(component)) {
+            std::string shown;  // the message is UTF-8 like the manifest
+            if (!Cp1252ToUtf8(component, shown))
+                shown = component;
+            error = "'" + shown + "' in the destination " + problem;
+            return false;
+        }
     }
     return true;
 }

@@ -159,6 +159,41 @@ TEST(Manifest, EveryErrorNamesFileAndLine)
     EXPECT_EQ(ParseErrors("9\tstore\t<Desktop>\\a\ta\n0\tx\t<Desktop>\\b\tb\n").size(), 2u);
 }
 
+// Names Windows would shorten (so two entries become one file) or open as a device.
+TEST(Manifest, RefusesNamesWindowsCannotKeep)
+{
+    const struct {
+        const char* destination;
+        const char* message;
+    } refused[] = {
+        {"a.txt.", "'a.txt.' in the destination ends in a dot"},
+        {"...", "ends in a dot"},
+        {"sub.\\NUL.txt", "'sub.' in the destination ends in a dot"},
+        {"A.TXT ", "'A.TXT ' in the destination ends in a blank"},
+        {" \\x", "ends in a blank"},
+        {"CON", "'CON' in the destination is a device name"},
+        {"dir\\nul.txt", "'nul.txt' in the destination is a device name"},
+        {"Prn\\x", "device name"},
+        {"aux.tar.gz", "device name"},
+        {"aux .log", "device name"},
+        {"Com1.log", "device name"},
+        {"lpt9", "device name"},
+        {"COM\xC2\xB9", "'COM\xC2\xB9' in the destination is a device name"},  // superscript one
+        {"lpt\xC2\xB2.txt", "device name"},
+        {"LPT\xC2\xB3", "device name"},
+    };
+    for (const auto& c : refused) {
+        const std::vector<std::string> errors =
+            ParseErrors(std::string("0\tstore\t<InstallPath>\\") + c.destination + "\ta\n");
+        ASSERT_EQ(errors.size(), 1u) << c.destination;
+        EXPECT_EQ(errors[0].rfind("m.txt:1: ", 0), 0u) << errors[0];
+        EXPECT_NE(errors[0].find(c.message), std::string::npos) << errors[0];
+    }
+    for (const char* kept : {"a.txt.bak", "CONSOLE.txt", "nul1.txt", "COM10", "COM0", "LPT0.txt", "COM", ".hidden",
+                             "a b.txt", "xcon", "con_\\x", "LPT\xC2\xB0", "COM\xC2\xB4.txt"})
+        EXPECT_TRUE(ParseErrors(std::string("0\tstore\t<InstallPath>\\") + kept + "\ta\n").empty()) << kept;
+}
+
 TEST(Manifest, LoadReadsSourcesRelativeToTheManifest)
 {
     const auto dir = ScratchDir("ManifestLoad");
@@ -287,6 +322,35 @@ TEST(ArchiveReader, RejectsEveryViolation)
     // The last token produces a byte more than the compressed entries hold.
     const Bytes overshoot = MakeArchive({Entry("<X>\\a", TEXT, true)}, TEXT, {}, [](Bytes& c) { c.push_back('!'); });
     EXPECT_TRUE(HasError(ReadArchive(overshoot), "beyond the compressed content"));
+}
+
+// Archives not made from a manifest may carry names Windows shortens or opens as devices.
+TEST(ArchiveReader, ReportsNamesWindowsCannotKeep)
+{
+    const struct {
+        const char* path;
+        const char* message;
+    } cases[] = {
+        {"<InstallPath>\\a.txt.", "(<InstallPath>\\a.txt.): 'a.txt.' ends in a dot"},
+        {"<InstallPath>\\A.TXT ", "'A.TXT ' ends in a blank"},
+        {"<InstallPath>\\ \\x", "' ' ends in a blank"},
+        {"<InstallPath>\\sub.\\x", "'sub.' ends in a dot"},
+        {"<InstallPath>\\CON", "'CON' is a device name"},
+        {"<InstallPath>\\sub\\nul.txt", "'nul.txt' is a device name"},
+        {"<InstallPath>\\com\xB3.log", "is a device name"},
+    };
+    for (const auto& c : cases) {
+        const ArchiveReport report =
+            ReadArchive(MakeArchive({Entry("<InstallPath>\\a.txt", TEXT, true), Entry(c.path, BINARY, false)},
+                                    TEXT, BINARY));
+        EXPECT_EQ(report.errors.size(), 1u) << c.path;
+        EXPECT_TRUE(HasError(report, "entry 2 ")) << c.path;
+        EXPECT_TRUE(HasError(report, c.message)) << c.path;
+    }
+    EXPECT_TRUE(ReadArchive(MakeArchive({Entry("<InstallPath>\\a.txt.bak", TEXT, true),
+                                         Entry("<InstallPath>\\COM0\\.hidden", BINARY, false)},
+                                        TEXT, BINARY))
+                    .Valid());
 }
 
 TEST(ArchiveReader, NonzeroPaddingIsAWarning)

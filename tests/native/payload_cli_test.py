@@ -129,6 +129,14 @@ def main():
         run([mk, "extract", damaged, os.path.join(work, "never")], 1)
         if os.path.exists(os.path.join(work, "never")):
             sys.exit("extract of a damaged archive wrote files")
+        # A foreign archive with "a.txt" and "a.txt.", one file on Windows: verify names the second.
+        twins = os.path.join(work, "twins.bin")
+        readme = os.path.join(work, "src_files", "readme.txt")
+        run(py + ["write", twins, "--entry", "0:store:<InstallPath>\\a.txt:" + readme,
+                  "--entry", "0:store:<InstallPath>\\a.txt.:" + readme], 0)
+        result = subprocess.run([mk, "verify", twins], capture_output=True)
+        if result.returncode != 1 or b"'a.txt.' ends in a dot" not in result.stderr:
+            sys.exit("verify of a.txt and a.txt.: exit %d, %r" % (result.returncode, result.stderr))
     else:
         sys.exit(__doc__)
 
