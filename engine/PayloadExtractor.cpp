@@ -306,9 +306,14 @@ bool PayloadExtractor::FinishDirectory()
         total += ReadLE32(entry + ENTRY_OFFSET_SIZE);
         const DirectoryEntry decoded = DecodeDirectoryEntry(entry);
         const std::string expanded = ExpandPlaceholders(decoded.path);
-        const size_t n = std::min(expanded.size(), DIRECTORY_PATH_SIZE - 1);
+        // A destination that does not fit a path is refused before any file is written: cut short, it
+        // would name another file.
+        if (expanded.size() >= DIRECTORY_PATH_SIZE) {
+            Fail(EXTRACT_ERROR_SYSTEM, ERROR_FILENAME_EXCED_RANGE);
+            return false;
+        }
         std::memset(entry + ENTRY_OFFSET_PATH, 0, DIRECTORY_PATH_SIZE);
-        std::memcpy(entry + ENTRY_OFFSET_PATH, expanded.data(), n);
+        std::memcpy(entry + ENTRY_OFFSET_PATH, expanded.data(), expanded.size());
     }
     if (total > UINT32_MAX) {
         Fail(EXTRACT_ERROR_TRUNCATED);
@@ -376,7 +381,6 @@ bool PayloadExtractor::OpenEntry()
         return true;
     }
 
-    m_opened[index] = 1;
     const char* destination = m_event.pszPath;
     const DWORD attributes = GetFileAttributesA(destination);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
@@ -401,6 +405,10 @@ bool PayloadExtractor::OpenEntry()
         Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
         return false;
     }
+    // Written in place, the destination is the extractor's own from now on; under a temporary name, only
+    // once it has been renamed into place. A failure removes only such files.
+    if (!m_bOutputIsTemp)
+        m_opened[index] = 1;
     // Sized to its final length first.
     LARGE_INTEGER size, zero;
     size.QuadPart = m_event.nEntrySize;
@@ -460,6 +468,7 @@ bool PayloadExtractor::CompleteEntry()
                 Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
                 return false;
             }
+            m_opened[m_nextEntry - 1] = 1;
         }
         m_outputName.clear();
         m_bOutputIsTemp = false;

@@ -126,6 +126,7 @@ void CUninstallLog::AddFile(const char* path, int nEntryKind, bool bCopyBackup)
     record->nKind = LR_FILE;
     record->strPath = path;
     record->nCode = nEntryKind;
+    record->bCopyBackup = bCopyBackup;
     AppendRecord(m_pFirst, m_pLast, record);
     if (IsExistingFile(record->strPath)) {
         record->bExisted = true;
@@ -196,8 +197,10 @@ void CUninstallLog::Rollback()
         case LR_SELF_REGISTRATION:
             break;
         default:
-            // A file that could not be backed up and was not replaced is still the user's own: it stays.
-            if (!(record->nKind == LR_FILE && record->bExisted && record->strBackup.empty() && !record->bDone))
+            // A file that existed and has no backup stays when it was not replaced, or when it was only
+            // copied (taken over in place): either way it is still the user's own.
+            if (!(record->nKind == LR_FILE && record->bExisted && record->strBackup.empty() &&
+                  (!record->bDone || record->bCopyBackup)))
                 DeleteItem(record->strPath);
             if (!record->strBackup.empty()) {
                 const std::string& target =
