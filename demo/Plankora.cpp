@@ -5,6 +5,7 @@
 //   Plankora.exe [document]              shows the main window while holding the product semaphore
 #include <windows.h>
 #include <shlobj.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -213,10 +214,27 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     return ::DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
+HANDLE CreateProductSemaphore()
+{
+    // Everyone: SYNCHRONIZE; the system and administrators: everything. This process's own handle has full
+    // access whatever the list says.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100000;;;WD)",
+                                                                SDDL_REVISION_1, &descriptor, nullptr))
+        return ::CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    HANDLE semaphore = ::CreateSemaphoreA(&attributes, 1, 1, kSemaphoreName);
+    const DWORD error = ::GetLastError();
+    ::LocalFree(descriptor);
+    ::SetLastError(error);
+    return semaphore;
+}
+
 int RunMainWindow(HINSTANCE instance, int showCmd, const CommandLine& cmd)
 {
-    // The installer asks the user to close the product while this semaphore exists.
-    UniqueHandle semaphore(::CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName));
+    // The installer asks the user to close the product while this semaphore exists. Installers and
+    // uninstallers of any user may wait on it (the default security would admit only this user).
+    UniqueHandle semaphore(CreateProductSemaphore());
     if (semaphore.Get() != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
         HWND other = ::FindWindowA(kWindowClass, nullptr);
         if (other != nullptr)

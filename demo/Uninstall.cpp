@@ -31,6 +31,7 @@
 
 #include "CommandLineArgs.h"
 #include "Handles.h"
+#include "NamedObjects.h"
 #include "PlatformUtils.h"
 #include "RegistryBackup.h"
 #include "UninstallLog.h"
@@ -48,6 +49,10 @@ enum UninstallExitCode {
 };
 
 const char kSemaphoreName[] = "Global\\Plankora5.{a3526b56-ca7c-4e16-8a26-da7758a378fd}";
+// Held by the product's installer for its whole run, and by this program for its own.
+const char kInstallerMutexName[] = "Plankora5.{5ead623c-dfcd-474d-8e3c-e6978cac039e}";
+// How long the copy waits for the mutex that the original has just let go.
+const DWORD kMutexHandoverTimeout = 5000;
 // Plankora.exe /Unregister exits with this code on success, like its registration run.
 const DWORD kUnregisterSucceeded = static_cast<DWORD>(-10);
 const DWORD kUnregisterTimeout = 60000;
@@ -153,10 +158,12 @@ bool IsMissing(const std::string& path)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+// The product's semaphore exists while it runs; one that does not even admit waiting (another user's)
+// exists all the same.
 bool IsProductRunning()
 {
     KernelHandle semaphore(OpenSemaphoreA(SYNCHRONIZE, FALSE, kSemaphoreName));
-    return semaphore.IsValid();
+    return semaphore.IsValid() || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 class CUninstaller {
@@ -538,6 +545,10 @@ int RunCopy(const Arguments& args)
         return UNINSTALL_BAD_ARGUMENTS;
     }
     CUninstaller uninstaller(args.bSilent, args.strOriginal);
+    // The original let go of the installer mutex just before starting this copy; an installer that took
+    // it in between wins, and nothing is touched.
+    CNamedMutex installerMutex(kInstallerMutexName, false, true);
+    const bool bOwnsMutex = installerMutex.Wait(kMutexHandoverTimeout);
     auto send = [&](int result) {
         const DWORD value = static_cast<DWORD>(result);
         DWORD written = 0;
@@ -546,7 +557,10 @@ int RunCopy(const Arguments& args)
     };
 
     int result = UNINSTALL_NO_LOG;
-    if (uninstaller.LoadLog()) {
+    if (!bOwnsMutex) {
+        result = UNINSTALL_PRODUCT_RUNNING;
+        send(result);
+    } else if (uninstaller.LoadLog()) {
         uninstaller.RemoveInstallation();
         send(uninstaller.GetResult());
         const bool bEnded = WaitForSingleObject(original.Get(), kOriginalExitTimeout) == WAIT_OBJECT_0;
@@ -574,6 +588,16 @@ int RunOriginal(const Arguments& args)
                                 MB_OK | MB_ICONERROR);
         return UNINSTALL_NO_LOG;
     }
+    // An installer at work would find its files pulled away: this run waits for it and then keeps others out.
+    CNamedMutex installerMutex(kInstallerMutexName, false, true);
+    const std::string setupRunning = "Setup of " + uninstaller.GetProduct() +
+                                     " is running. Wait until it has finished, then press Retry.";
+    while (!installerMutex.Wait(0)) {
+        if (args.bSilent)
+            return UNINSTALL_PRODUCT_RUNNING;
+        if (uninstaller.Message(setupRunning, MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
+            return UNINSTALL_CANCELLED;
+    }
     if (!args.bSilent &&
         uninstaller.Message("Do you want to remove " + uninstaller.GetProduct() + " and all of its components?",
                             MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
@@ -593,9 +617,18 @@ int RunOriginal(const Arguments& args)
     if (!tempFolder.empty())
         SetCurrentDirectoryA(tempFolder.c_str());
     int result = UNINSTALL_INCOMPLETE;
+    // The copy takes the mutex over: it can only own it once this run has let go.
+    installerMutex.Release();
+    const auto setupStarted = [&] {
+        if (!args.bSilent)
+            uninstaller.Message("Setup of " + uninstaller.GetProduct() + " has started. Nothing was removed.",
+                                MB_OK | MB_ICONEXCLAMATION);
+        return UNINSTALL_PRODUCT_RUNNING;
+    };
     if (ContinueInCopy(program, tempFolder, args.bSilent, result))
-        return result;
-
+        return result == UNINSTALL_PRODUCT_RUNNING ? setupStarted() : result;
+    if (!installerMutex.Wait(0))
+        return setupStarted();
     uninstaller.RemoveInstallation();
     uninstaller.FinishOriginal(false);
     uninstaller.ShowReport();

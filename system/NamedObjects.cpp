@@ -98,8 +98,8 @@ bool CNamedSemaphore::Open(const char* name, bool useGlobalPrefix)
 {
     Close();
     const std::string fullName = useGlobalPrefix ? GetGlobalPrefix() + name : std::string(name);
-    m_hSemaphore = ::OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, fullName.c_str());
-    return m_hSemaphore != nullptr;
+    m_hSemaphore = ::OpenSemaphoreA(SYNCHRONIZE, FALSE, fullName.c_str());
+    return m_hSemaphore != nullptr || ::GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 void CNamedSemaphore::Close()

@@ -41,7 +41,9 @@ public:
     CNamedSemaphore(const CNamedSemaphore&) = delete;
     CNamedSemaphore& operator=(const CNamedSemaphore&) = delete;
 
-    // True when a semaphore of that name exists and could be opened.
+    // True when a semaphore of that name exists. It is opened for waiting only; one that refuses even that
+    // (another user's, whose security does not admit administrators) exists all the same: then true with
+    // no handle.
     bool Open(const char* name, bool useGlobalPrefix);
     void Close();
 

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <windows.h>
+#include <aclapi.h>
 #include <shlwapi.h>
 
 #include <gtest/gtest.h>
@@ -207,7 +208,37 @@ TEST(PlankoraTest, BackgroundAloneDoesNothing)
     EXPECT_EQ(0u, proc.WaitForExit(30000));
 }
 
-TEST(PlankoraTest, RunningProgramHoldsTheSemaphoreUntilItsWindowCloses)
+// What the semaphore's access list grants everyone (0 when it names everyone nowhere).
+DWORD EveryoneAccess(const char* name)
+{
+    HANDLE h = OpenSemaphoreA(READ_CONTROL, FALSE, name);
+    if (h == nullptr)
+        return 0;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD granted = 0;
+    if (GetSecurityInfo(h, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                        &descriptor) == ERROR_SUCCESS &&
+        dacl != nullptr) {
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+        for (DWORD i = 0; everyone != nullptr && i < dacl->AceCount; ++i) {
+            void* ace = nullptr;
+            if (GetAce(dacl, i, &ace) && static_cast<ACE_HEADER*>(ace)->AceType == ACCESS_ALLOWED_ACE_TYPE) {
+                auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+                if (EqualSid(&allowed->SidStart, everyone))
+                    granted |= allowed->Mask;
+            }
+        }
+        FreeSid(everyone);
+    }
+    LocalFree(descriptor);
+    CloseHandle(h);
+    return granted;
+}
+
+TEST(PlankoraTest, RunningProgramHoldsASemaphoreEveryoneMayWaitOnUntilItsWindowCloses)
 {
     ASSERT_FALSE(SemaphoreExists()) << "another Plankora.exe is running";
 
@@ -215,6 +246,8 @@ TEST(PlankoraTest, RunningProgramHoldsTheSemaphoreUntilItsWindowCloses)
     ASSERT_TRUE(Start(first, "")) << GetLastError();
     ASSERT_TRUE(WaitUntil([] { return FindWindowA("PlankoraMainWindow", nullptr) != nullptr; }, 30000));
     EXPECT_TRUE(SemaphoreExists());
+    // Installers and uninstallers of any user may wait on it, and do nothing else with it.
+    EXPECT_EQ(static_cast<DWORD>(SYNCHRONIZE), EveryoneAccess(kSemaphoreName));
     HWND window = FindWindowA("PlankoraMainWindow", nullptr);
     char title[128] = {};
     GetWindowTextA(window, title, sizeof(title));

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <gtest/gtest.h>
@@ -23,6 +24,36 @@ namespace {
 
 const char kProduct[] = "Sarventa 5.23i";
 const char kSemaphoreName[] = "Global\\Plankora5.{a3526b56-ca7c-4e16-8a26-da7758a378fd}";
+const char kInstallerMutexName[] = "Global\\Plankora5.{5ead623c-dfcd-474d-8e3c-e6978cac039e}";
+
+// True when another process owns the installer mutex (an uninstaller at work).
+bool InstallerMutexHeldElsewhere()
+{
+    KernelHandle mutex(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kInstallerMutexName));
+    if (!mutex.IsValid())
+        return false;
+    const DWORD result = WaitForSingleObject(mutex.Get(), 0);
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
+        ReleaseMutex(mutex.Get());
+    return result == WAIT_TIMEOUT;
+}
+
+// A security descriptor from its text form, freed with the object.
+class TextSecurity {
+public:
+    explicit TextSecurity(const char* text)
+    {
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(text, SDDL_REVISION_1, &m_descriptor, nullptr))
+            m_descriptor = nullptr;
+        m_attributes.lpSecurityDescriptor = m_descriptor;
+    }
+    ~TextSecurity() { LocalFree(m_descriptor); }
+    SECURITY_ATTRIBUTES* Get() { return m_descriptor ? &m_attributes : nullptr; }
+
+private:
+    PSECURITY_DESCRIPTOR m_descriptor = nullptr;
+    SECURITY_ATTRIBUTES m_attributes = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+};
 
 const std::string kProductKey = std::string(UNINSTALL_PARENT_KEY) + "\\" + UNINSTALL_KEY_NAME;
 
@@ -69,6 +100,15 @@ std::vector<std::string> TempNames(const char* pattern)
 
 // The uninstaller's temporary copies.
 std::vector<std::string> UninstallerCopies() { return TempNames("Uninstall-*.exe"); }
+
+// What an uninstaller run could leave in the temporary folder (other tests running meanwhile use it too).
+std::vector<std::string> UninstallerTraces()
+{
+    std::vector<std::string> names = TempNames("Uninstall-*");
+    for (const std::string& name : TempNames("qu*"))
+        names.push_back(name);
+    return names;
+}
 
 const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
@@ -378,7 +418,7 @@ protected:
             CloseHandle(semaphore);
         ASSERT_EQ(nullptr, semaphore) << "Plankora.exe is running";
         m_copiesBefore = UninstallerCopies();
-        m_tempBefore = TempNames("*");
+        m_tempBefore = UninstallerTraces();
     }
 
     // The uninstaller's copies that this test left: each must be scheduled for deletion at restart; the
@@ -391,7 +431,7 @@ protected:
             EXPECT_TRUE(TakePendingDeletion(name)) << name << " is not scheduled for deletion";
             DeleteFileA((TempFolder() + name).c_str());
         }
-        EXPECT_EQ(m_tempBefore, TempNames("*")) << "the temporary folder changed";
+        EXPECT_EQ(m_tempBefore, UninstallerTraces()) << "the temporary folder changed";
     }
 
     std::vector<std::string> m_copiesBefore;
@@ -446,7 +486,7 @@ TEST_F(UninstallTest, AnsweringNoRemovesNothing)
 }
 
 // The final message comes from the copy in the temporary folder, after the original has ended.
-TEST_F(UninstallTest, AnsweringYesRemovesTheProductAndTellsWhereTheSharedDataIs)
+TEST_F(UninstallTest, AnsweringYesKeepsInstallersOutRemovesTheProductAndNamesTheSharedData)
 {
     Installation inst("confirmed");
     ASSERT_TRUE(inst.Build()) << GetLastError();
@@ -455,8 +495,11 @@ TEST_F(UninstallTest, AnsweringYesRemovesTheProductAndTellsWhereTheSharedDataIs)
     ASSERT_TRUE(run.Start(inst.Uninstaller(), "", inst.InstallFolder())) << GetLastError();
     HWND question = run.FindMessageBox();
     ASSERT_NE(nullptr, question);
+    // No installer can start while the original asks, nor while its copy reports.
+    EXPECT_TRUE(InstallerMutexHeldElsewhere());
     HWND report = ClickAndFindNextBox(question, IDYES);
     ASSERT_NE(nullptr, report);
+    EXPECT_TRUE(InstallerMutexHeldElsewhere());
     const std::string text = BoxText(report);
     EXPECT_NE(std::string::npos, text.find("Sarventa 5.23i was removed from your computer.")) << text;
     EXPECT_NE(std::string::npos, text.find("Your shared data files were kept in: " + inst.SharedFolder())) << text;
@@ -585,19 +628,36 @@ TEST_F(UninstallTest, UninstallKeyOfAnotherInstallationStays)
     EXPECT_FALSE(FileExists(inst.InstallFolder()));
 }
 
-TEST_F(UninstallTest, RunningProductStopsASilentRunBeforeAnyChange)
+// Anything that holds the product's semaphore counts as the running product, also one of another user that
+// admits nobody else; an installer at work (its mutex owned) stops the uninstaller too.
+TEST_F(UninstallTest, RunningProductOrInstallerStopsASilentRunBeforeAnyChange)
 {
-    Installation inst("running");
-    ASSERT_TRUE(inst.Build()) << GetLastError();
-    // Anything that holds the product's semaphore counts as the running product.
-    KernelHandle semaphore(CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName));
-    ASSERT_TRUE(semaphore.IsValid());
+    const struct {
+        const char* name;
+        const char* security;  // null: the default
+        bool mutex;
+    } cases[] = {{"product", nullptr, false}, {"other user's product", "D:", false}, {"installer", nullptr, true}};
+    for (const auto& c : cases) {
+        Installation inst("running");
+        ASSERT_TRUE(inst.Build()) << GetLastError();
+        TextSecurity security(c.security ? c.security : "D:(A;;GA;;;WD)");
+        KernelHandle blocker(c.mutex ? CreateMutexA(nullptr, TRUE, kInstallerMutexName)
+                                     : CreateSemaphoreA(c.security ? security.Get() : nullptr, 1, 1, kSemaphoreName));
+        ASSERT_TRUE(blocker.IsValid()) << c.name;
+        if (c.security) {
+            // The premise: an administrator cannot open it for more than waiting.
+            KernelHandle opened(OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, kSemaphoreName));
+            EXPECT_FALSE(opened.IsValid()) << c.name;
+        }
 
-    JobRun run;
-    ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();
-    EXPECT_EQ(4u, run.Wait());
-    ExpectEveryRecordedItemStays(inst);
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+        JobRun run;
+        ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();
+        EXPECT_EQ(4u, run.Wait()) << c.name;
+        ExpectEveryRecordedItemStays(inst);
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey)) << c.name;
+        if (c.mutex)
+            ReleaseMutex(blocker.Get());
+    }
 }
 
 TEST(UninstallReport, NamesWhatStayedAndWhereTheSharedDataIs)
