@@ -304,16 +304,20 @@ bool CInstallApp::CopyPayloadToTemp(std::string& error)
     if (!bytes)
         return FailStep("LockResource", error);
 
-    char folder[MAX_PATH];
-    const DWORD length = GetTempPathA(MAX_PATH, folder);
-    if (length == 0 || length > MAX_TEMP_FOLDER_LENGTH)
+    // In this run's private folder inside the temporary folder: nobody else can put a link where the copy
+    // is written.
+    const std::string folder = CUninstallLog::GetBackupFolder();
+    if (folder.empty() || folder.size() > MAX_TEMP_FOLDER_LENGTH)
         return FailStep("GetTempPath", error);
     char name[MAX_PATH];
-    if (!GetTempFileNameA(folder, "qu", 0, name))
+    if (!GetTempFileNameA(folder.c_str(), "qu", 0, name))
         return FailStep("GetTempFileName", error);
     // From here on a failure leaves no temporary file behind.
     TempFileGuard guard(name);
-    FileHandle file(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    // Others may read it while it is held, never change it: the archive that is verified is the one that is
+    // extracted.
+    FileHandle file(CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY, nullptr));
     if (!file)
         return FailStep("CreateFile", error);
     DWORD written = 0;
@@ -323,15 +327,18 @@ bool CInstallApp::CopyPayloadToTemp(std::string& error)
         SetLastError(ERROR_DISK_FULL);
         return FailStep("WriteFile", error);
     }
-    if (!file.Close())
-        return FailStep("CloseHandle", error);
+    if (!FlushFileBuffers(file.Get()))
+        return FailStep("FlushFileBuffers", error);
+    m_payloadHold = std::move(file);
     m_strPayloadFile = guard.Dismiss();
     return true;
 }
 
 void CInstallApp::DeletePayloadFile()
 {
+    m_payloadHold.Close();
     if (!m_strPayloadFile.empty())
         DeleteFileA(m_strPayloadFile.c_str());
     m_strPayloadFile.clear();
+    CUninstallLog::RemoveBackupFolder();
 }

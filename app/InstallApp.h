@@ -2,6 +2,7 @@
 // and the install sequence share, and the product's identity.
 #pragma once
 
+#include "Handles.h"
 #include "NamedObjects.h"
 #include "StartupRules.h"
 #include "UninstallLog.h"
@@ -51,13 +52,16 @@ public:
     void SetLanguage(int language);
 
     // Copies the payload resource (type 260, name 134) into a new temporary file "qu*.tmp" and keeps its
-    // path in m_strPayloadFile. On failure error receives "%08x (%s)" with the system error code and the
-    // failing step, and no temporary file is left behind.
+    // path in m_strPayloadFile. The file stays open until DeletePayloadFile, and nobody else may write,
+    // rename or delete it meanwhile (readers must share writing). On failure error receives "%08x (%s)"
+    // with the system error code and the failing step, and no temporary file is left behind.
     bool CopyPayloadToTemp(std::string& error);
-    // Deletes the temporary payload file.
+    // Closes and deletes the temporary payload file.
     void DeletePayloadFile();
 
 private:
+    FileHandle m_payloadHold;  // the payload copy's own handle, held from its creation to its deletion
+
     bool TakeInstallerMutex();
     void SettleLanguage();
     void UpdateAppName() { SetAppName(GetTitle(true).c_str()); }

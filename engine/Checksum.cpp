@@ -64,7 +64,8 @@ bool VerifyFileChecksum(const char* path, bool report)
     const uint32_t computed = ComputeFileChecksum(path, report, false);
     if (computed == 0)
         return false;
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
     if (!file) {
         ReportLastError(report);
         return false;

@@ -132,7 +132,8 @@ bool PayloadExtractor::Run(const char* pszArchive)
     if (!SendChecked(EXTRACT_BEGIN))
         return false;
 
-    m_archive.Reset(CreateFileA(pszArchive, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    // Writers are shared: the installer holds its payload copy open for writing (and so keeps others out).
+    m_archive.Reset(CreateFileA(pszArchive, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!m_archive) {
         Fail(EXTRACT_ERROR_SYSTEM, GetLastError());

@@ -2,6 +2,8 @@
 // and moving or copying an existing item to a temporary backup before it is replaced.
 #include "UninstallLog.h"
 
+#include "Security.h"
+
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -9,10 +11,61 @@
 
 namespace {
 
-// Room left in the temporary folder's path for the unique file name "quXXXX.tmp".
-constexpr DWORD MAX_BACKUP_FOLDER_LENGTH = 246;
+// Room left in a folder's path for the unique file name "quXXXX.tmp".
+constexpr size_t MAX_BACKUP_FOLDER_LENGTH = 246;
+
+std::string& BackupFolderPath()
+{
+    static std::string path;
+    return path;
+}
+
+// The temporary folder the backup folder was made in.
+std::string& BackupFolderParent()
+{
+    static std::string path;
+    return path;
+}
 
 }  // namespace
+
+std::string CUninstallLog::GetBackupFolder()
+{
+    std::string& folder = BackupFolderPath();
+    char temp[MAX_PATH];
+    const DWORD length = GetTempPathA(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH)
+        return std::string();
+    if (!folder.empty() && BackupFolderParent() == temp && PathIsDirectoryA(folder.c_str()))
+        return folder;
+    folder.clear();
+    // Room for the folder's own "quXXXX.tmp\" below the temporary folder.
+    if (length + 11 > MAX_BACKUP_FOLDER_LENGTH)
+        return folder;
+    BackupFolderParent() = temp;
+    // A unique "qu" name, made a folder of our own. A name that someone else took meanwhile (even with a
+    // link to elsewhere) makes the creation fail, and the next name is tried.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[MAX_PATH];
+        if (!GetTempFileNameA(temp, "qu", 0, name))
+            return folder;
+        DeleteFileA(name);
+        if (CreatePrivateFolder(name)) {
+            folder = std::string(name) + "\\";
+            return folder;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return folder;
+    }
+    return folder;
+}
+
+void CUninstallLog::RemoveBackupFolder()
+{
+    std::string& folder = BackupFolderPath();
+    if (!folder.empty() && RemoveDirectoryA(folder.c_str()))
+        folder.clear();
+}
 
 void CUninstallLog::CreateFolderPath(const char* path)
 {
@@ -51,12 +104,11 @@ void CUninstallLog::CreateFolderPath(const char* path)
 
 std::string CUninstallLog::BackupFile(const char* path, bool bCopy)
 {
-    char folder[MAX_PATH];
-    const DWORD folderLength = GetTempPathA(MAX_PATH, folder);
-    if (folderLength == 0 || folderLength > MAX_BACKUP_FOLDER_LENGTH)
+    const std::string folder = GetBackupFolder();
+    if (folder.empty() || folder.size() > MAX_BACKUP_FOLDER_LENGTH)
         return std::string();
     char name[MAX_PATH];
-    if (!GetTempFileNameA(folder, "qu", 0, name))
+    if (!GetTempFileNameA(folder.c_str(), "qu", 0, name))
         return std::string();
     // Only the unique name is wanted: the move needs a target that does not exist.
     DeleteFileA(name);

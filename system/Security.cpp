@@ -4,6 +4,8 @@
 #include "PlatformUtils.h"
 #include "SecurityApi.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 
 // ---- Resolution -----------------------------------------------------------------------------------------
@@ -522,4 +524,28 @@ bool GrantUsersAccess(const char* path, DWORD accessMask, BYTE aceFlags)
     } catch (const CSecurityError&) {
         return false;
     }
+}
+
+PSECURITY_DESCRIPTOR BuildPrivateFolderSecurity()
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)",
+                                                              SDDL_REVISION_1, &descriptor, nullptr))
+        return nullptr;
+    return descriptor;
+}
+
+bool CreatePrivateFolder(const char* path)
+{
+    if (!IsNtPlatform())
+        return CreateDirectoryA(path, nullptr) != FALSE;
+    PSECURITY_DESCRIPTOR descriptor = BuildPrivateFolderSecurity();
+    if (!descriptor)
+        return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    const BOOL created = CreateDirectoryA(path, &attributes);
+    const DWORD error = GetLastError();
+    LocalFree(descriptor);
+    SetLastError(error);
+    return created != FALSE;
 }

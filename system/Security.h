@@ -14,3 +14,12 @@ bool EnablePrivilege(const char* name, bool enable);
 // Gives the Users group one explicit access-allowed ACE with the mask and ACE flags on a file or folder,
 // replacing any earlier Users ACE; true when the new DACL was written.
 bool GrantUsersAccess(const char* path, DWORD accessMask, BYTE aceFlags);
+
+// The security of a folder that only the system and administrators may use: full access for both,
+// inherited by everything inside, nothing inherited from the parent. Null when it cannot be built; free
+// it with LocalFree.
+PSECURITY_DESCRIPTOR BuildPrivateFolderSecurity();
+
+// Creates a new folder with that security (outside the NT family: a plain folder). False when the path
+// exists already: a folder that someone else made first is never taken for one's own.
+bool CreatePrivateFolder(const char* path);

@@ -43,10 +43,16 @@ public:
     // Stops at the first folder that cannot be created. A path of MAX_PATH characters or more is refused.
     void CreateFolderPath(const char* path);
 
-    // Moves (or with bCopy copies) the item at path to a new "qu" file in the temporary folder, keeping its
+    // Moves (or with bCopy copies) the item at path to a new "qu" file in the backup folder, keeping its
     // attributes; returns that file's path, or empty when no backup was made. A null path only reserves a
     // free name: no file of that name exists on return.
     static std::string BackupFile(const char* path, bool bCopy);
+    // This run's folder of backups inside the temporary folder, made on first use (with a trailing
+    // backslash); only the system and administrators may use it, so no other program of the user can change
+    // a backup before it is put back. Empty when it cannot be made. RemoveBackupFolder removes it once it
+    // is empty.
+    static std::string GetBackupFolder();
+    static void RemoveBackupFolder();
 
     // True when the previous log lists path (byte for byte) as a file that was written.
     bool IsKeptFile(const char* path) const;

@@ -213,6 +213,7 @@ void CUninstallLog::Rollback()
         UnlinkRecord(m_pFirst, m_pLast, record);
         delete record;
     }
+    RemoveBackupFolder();
 }
 
 bool CUninstallLog::Save(const char* logPath, const std::string& installPath, const std::string& shortcutPath)
@@ -235,6 +236,7 @@ bool CUninstallLog::Save(const char* logPath, const std::string& installPath, co
                 record->strBackupOrigin.clear();
             }
         }
+        RemoveBackupFolder();
     });
     if (!logPath || !*logPath)
         return false;

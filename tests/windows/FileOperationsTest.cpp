@@ -134,13 +134,14 @@ TEST_F(BackupFileTest, MoveKeepsReadOnlyAttributeInTheBackup)
     ASSERT_TRUE(SetFileAttributesA(m_item.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     const std::string backup = CUninstallLog::BackupFile(m_item.c_str(), false);
     ASSERT_FALSE(backup.empty());
+    EXPECT_EQ(backup.rfind(CUninstallLog::GetBackupFolder() + "qu", 0), 0u) << backup;
     EXPECT_EQ(backup.rfind(m_temp + "\\qu", 0), 0u) << backup;
     EXPECT_EQ(GetFileAttributesA(m_item.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(ReadFileBytes(backup), "previous version");
     const DWORD attributes = GetFileAttributesA(backup.c_str());
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_EQ(TempFilesIn(m_temp).size(), 1u);
+    EXPECT_EQ(TempFilesIn(CUninstallLog::GetBackupFolder()).size(), 1u);
 }
 
 TEST_F(BackupFileTest, CopyKeepsReadOnlyAttributeOnBothFiles)
@@ -172,16 +173,18 @@ TEST_F(BackupFileTest, MissingItemGivesNoBackupAndLeavesNoFile)
     EXPECT_TRUE(ListFiles(m_temp).empty());
 }
 
-TEST_F(BackupFileTest, TemporaryFolderOf247CharactersMakesBackupsFail)
+// Backups go into a "quXXXX.tmp" folder of the run below the temporary folder, and "quXXXX.tmp" names must
+// fit below that: a temporary folder of up to 235 characters will do.
+TEST_F(BackupFileTest, TemporaryFolderOf236CharactersMakesBackupsFail)
 {
     ASSERT_TRUE(SetFileAttributesA(m_item.c_str(), FILE_ATTRIBUTE_READONLY));
-    const std::string fits = FolderOfLength(246);
+    const std::string fits = FolderOfLength(235);
     UseTempFolder(fits);
     const std::string backup = CUninstallLog::BackupFile(m_item.c_str(), true);
     ASSERT_FALSE(backup.empty());
     EXPECT_EQ(backup.rfind(fits + "\\qu", 0), 0u) << backup;
 
-    const std::string tooLong = FolderOfLength(247);
+    const std::string tooLong = FolderOfLength(236);
     UseTempFolder(tooLong);
     EXPECT_TRUE(CUninstallLog::BackupFile(m_item.c_str(), false).empty());
     EXPECT_TRUE(CUninstallLog::BackupFile(m_item.c_str(), true).empty());

@@ -1,7 +1,10 @@
 // Nothing of the user's is lost and nothing is cut short: a failed run where backups cannot be made, a
 // destination that does not fit a path.
+#include "Checksum.h"
+#include "Hash33.h"
 #include "InstallTestSupport.h"
 #include "NamedObjects.h"
+#include "Security.h"
 
 #include <sddl.h>
 
@@ -104,6 +107,94 @@ TEST(ProductRunningProbe, FindsASemaphoreThatAdmitsNoFullAccess)
     probe.Close();
     CloseHandle(created);
     EXPECT_FALSE(probe.Open(name.c_str(), true));
+}
+
+// The run's private folder: the system and administrators with full access, inherited by everything inside,
+// nothing inherited from the user's temporary folder. (Wine keeps no access list on files: checked in memory.)
+TEST(PrivateFolder, AdmitsOnlyTheSystemAndAdministrators)
+{
+    PSECURITY_DESCRIPTOR descriptor = BuildPrivateFolderSecurity();
+    ASSERT_NE(descriptor, nullptr);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+    ASSERT_TRUE(present && dacl);
+    std::vector<std::string> seen;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, &ace));
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+        EXPECT_EQ(allowed->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+        EXPECT_EQ(allowed->Mask, static_cast<DWORD>(FILE_ALL_ACCESS));
+        char* text = nullptr;
+        ASSERT_TRUE(ConvertSidToStringSidA(&allowed->SidStart, &text));
+        seen.push_back(text);
+        LocalFree(text);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"S-1-5-18", "S-1-5-32-544"}));
+    LocalFree(descriptor);
+}
+
+bool IsInside(const std::string& path, const std::string& folder)
+{
+    return path.size() > folder.size() && lstrcmpiA(path.substr(0, folder.size()).c_str(), folder.c_str()) == 0;
+}
+
+// Backups and the key backup wait in a private "qu" folder of the run inside the temporary folder, which goes
+// once they have gone.
+TEST_F(InstallSequence, BackupsWaitInAPrivateFolderOfTheRunThatGoesWithThem)
+{
+    const std::string file = m_root + "\\old.txt";
+    ASSERT_TRUE(WriteFileBytes(file, "old"));
+    for (bool rollback : {true, false}) {
+        CUninstallLog log;
+        log.AddFile(file.c_str(), 0, rollback);
+        const std::string backup = log.GetLast()->strBackup;
+        const std::string folder = CUninstallLog::GetBackupFolder();
+        ASSERT_FALSE(folder.empty());
+        EXPECT_TRUE(IsInside(folder, m_temp));
+        EXPECT_EQ(folder.substr(std::string(m_temp).size(), 2), "qu");
+        EXPECT_TRUE(IsInside(backup, folder)) << backup;
+        EXPECT_EQ(CUninstallLog::BackupFile(nullptr, false).substr(0, folder.size()), folder);
+        if (rollback)
+            log.Rollback();
+        else
+            log.Save(nullptr, m_install, m_menu);
+        EXPECT_FALSE(FileExists(folder)) << rollback;
+        EXPECT_EQ(ReadFileBytes(file), rollback ? "old" : "");
+        WriteFileBytes(file, "old");
+    }
+}
+
+// The payload copy is written in the run's private folder and held from its creation to its deletion: nobody
+// else may write, rename or delete it, so the archive that is verified is the one that is extracted.
+TEST(PayloadCopy, IsHeldSoThatNobodyElseCanChangeIt)
+{
+    CInstallApp app;
+    std::string error;
+    ASSERT_TRUE(app.CopyPayloadToTemp(error)) << error;
+    const std::string file = app.m_strPayloadFile;
+    EXPECT_TRUE(IsInside(file, CUninstallLog::GetBackupFolder())) << file;
+    HANDLE writer = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    EXPECT_FALSE(DeleteFileA(file.c_str()));
+    EXPECT_FALSE(MoveFileA(file.c_str(), (file + ".moved").c_str()));
+    // The extractor's readers share writing and can read it.
+    const std::string bytes = "QU test payload bytes";
+    EXPECT_EQ(ComputeFileChecksum(file.c_str(), false, true), Hash33(bytes.data(), bytes.size()));
+    const std::string folder = CUninstallLog::GetBackupFolder();
+    app.DeletePayloadFile();
+    EXPECT_FALSE(FileExists(file));
+    EXPECT_FALSE(FileExists(folder));
 }
 
 }  // namespace
