@@ -34,6 +34,7 @@
 #include "NamedObjects.h"
 #include "PlatformUtils.h"
 #include "RegistryBackup.h"
+#include "Security.h"
 #include "UninstallLog.h"
 #include "UninstallReport.h"
 
@@ -457,8 +458,9 @@ void CUninstaller::ShowReport() const
                 MB_OK | (m_failed.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
 }
 
-// Copies this program to a new name in the temporary folder (not the installer's "qu" names). Empty when
-// no copy could be made.
+// Copies this program into a new folder of its own in the temporary folder, one that only the system and
+// administrators may change (the copy runs elevated: nothing of the user's may replace it first). Empty
+// when no copy could be made; a folder that exists already is never used.
 std::string CopyToTemp(const std::string& program, const std::string& tempFolder)
 {
     if (tempFolder.empty())
@@ -466,17 +468,22 @@ std::string CopyToTemp(const std::string& program, const std::string& tempFolder
     char stem[32];
     wsprintfA(stem, "Uninstall-%lX-", GetCurrentProcessId());
     for (int n = 0; n < 100; ++n) {
-        const std::string copy = tempFolder + stem + std::to_string(n) + ".exe";
+        const std::string folder = tempFolder + stem + std::to_string(n);
+        const std::string copy = folder + "\\Uninstall.exe";
         if (copy.size() >= MAX_PATH)
             return std::string();
+        if (!CreatePrivateFolder(folder.c_str())) {
+            if (GetLastError() == ERROR_ALREADY_EXISTS)
+                continue;
+            return std::string();
+        }
         if (CopyFileA(program.c_str(), copy.c_str(), TRUE)) {
             // The installed program is read-only; the copy must stay deletable.
             SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
             return copy;
         }
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-            return std::string();
+        RemoveDirectoryA(folder.c_str());
+        return std::string();
     }
     return std::string();
 }
@@ -488,6 +495,12 @@ bool ContinueInCopy(const std::string& program, const std::string& tempFolder, b
     TempFileGuard copy(CopyToTemp(program, tempFolder));
     if (!copy.IsSet())
         return false;
+    // Whatever becomes of the copy's file, its folder goes unless the copy runs.
+    const std::string copyFolder = FolderOf(copy.Path());
+    auto removeFolder = MakeScopeGuard([&] {
+        copy.Delete();
+        RemoveDirectoryA(copyFolder.c_str());
+    });
 
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     KernelHandle readEnd;
@@ -517,7 +530,8 @@ bool ContinueInCopy(const std::string& program, const std::string& tempFolder, b
     if (!CreateProcessA(copy.Path().c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, tempFolder.c_str(),
                         &si, &pi))
         return false;
-    copy.Dismiss();  // the copy schedules its own deletion
+    copy.Dismiss();  // the copy schedules its own deletion and its folder's
+    removeFolder.release();
     KernelHandle process(pi.hProcess);
     KernelHandle thread(pi.hThread);
     // Only the copy may hold the write end: its end (or its crash) then breaks the pipe.
@@ -571,9 +585,10 @@ int RunCopy(const Arguments& args)
         send(result);
     }
     // Nothing can delete this copy while it runs; a failure here only leaves a file in the temporary folder.
+    // Its folder goes after it.
     const std::string self = GetOwnPath();
-    if (!self.empty())
-        MoveFileExA(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!self.empty() && MoveFileExA(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+        MoveFileExA(FolderOf(self).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return result;
 }
 

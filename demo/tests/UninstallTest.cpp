@@ -99,7 +99,8 @@ std::vector<std::string> TempNames(const char* pattern)
 }
 
 // The uninstaller's temporary copies.
-std::vector<std::string> UninstallerCopies() { return TempNames("Uninstall-*.exe"); }
+// The uninstaller's copies: each in a folder of its own in the temporary folder.
+std::vector<std::string> UninstallerCopies() { return TempNames("Uninstall-*"); }
 
 // What an uninstaller run could leave in the temporary folder (other tests running meanwhile use it too).
 std::vector<std::string> UninstallerTraces()
@@ -428,8 +429,11 @@ protected:
         for (const std::string& name : UninstallerCopies()) {
             if (std::find(m_copiesBefore.begin(), m_copiesBefore.end(), name) != m_copiesBefore.end())
                 continue;
+            const std::string copy = name + "\\Uninstall.exe";
+            EXPECT_TRUE(TakePendingDeletion(copy)) << copy << " is not scheduled for deletion";
             EXPECT_TRUE(TakePendingDeletion(name)) << name << " is not scheduled for deletion";
-            DeleteFileA((TempFolder() + name).c_str());
+            DeleteFileA((TempFolder() + copy).c_str());
+            RemoveDirectoryA((TempFolder() + name).c_str());
         }
         EXPECT_EQ(m_tempBefore, UninstallerTraces()) << "the temporary folder changed";
     }
