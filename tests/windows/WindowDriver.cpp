@@ -91,6 +91,19 @@ void SetItemText(HWND dialog, int id, const std::string& text)
     SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+HWND FocusOf(DWORD threadId)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(threadId, &info) ? info.hwndFocus : nullptr;
+}
+
+void PressKey(HWND hwnd, WPARAM key)
+{
+    PostMessageA(hwnd, WM_KEYDOWN, key, 1);
+    PostMessageA(hwnd, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
+}
+
 void ClickButton(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 RECT GetItemRect(HWND dialog, int id)

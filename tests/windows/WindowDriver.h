@@ -34,6 +34,10 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeout = 5000);
 std::string GetWindowTextString(HWND hwnd);
 std::string GetItemText(HWND dialog, int id);
 void SetItemText(HWND dialog, int id, const std::string& text);
+// The window with the keyboard focus in the thread's queue.
+HWND FocusOf(DWORD threadId);
+// A key pressed and released, posted to the window (the modal loop sees it as typed).
+void PressKey(HWND hwnd, WPARAM key);
 // BM_CLICK posted, so a handler that opens modal UI does not block the test.
 void ClickButton(HWND dialog, int id);
 // The control's rectangle in the dialog's client coordinates.
