@@ -3,7 +3,7 @@
 #include "Controls.h"
 #include "DialogTestIds.h"
 #include "Dialog.h"
-#include "WindowDriver.h"
+#include "DialogTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -74,18 +74,6 @@ BEGIN_MESSAGE_MAP(CDerivedForm, CFormDialog)
     ON_COMMAND(IDC_TEST_EXTRA, OnExtra)
     ON_COMMAND(IDC_TEST_APPLY, OnDerivedApply)
 END_MESSAGE_MAP()
-
-// Runs the dialog modally on a thread of its own while the test drives it.
-struct ModalRun {
-    CDialog& dlg;
-    INT_PTR result = 0;
-    UiThread thread;
-    HWND hwnd = nullptr;
-    explicit ModalRun(CDialog& d) : dlg(d), thread([this] { result = dlg.DoModal(); })
-    {
-        hwnd = WaitForDialog(thread.Id());
-    }
-};
 
 TEST(CDialog, ModalRunLoadsAndSavesTheData)
 {
