@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include <cstring>
 #include <vector>
 
 int CComboBoxEx::InsertItem(int nIndex, const char* text, int nImage, LPARAM lParam)
@@ -55,7 +56,7 @@ std::string CTreeCtrl::GetItemText(HTREEITEM hItem) const
 bool CTreeCtrl::GetItemRect(HTREEITEM hItem, RECT* prc, bool bTextOnly) const
 {
     // TVM_GETITEMRECT takes the item handle in the rectangle it fills.
-    *reinterpret_cast<HTREEITEM*>(prc) = hItem;
+    std::memcpy(prc, &hItem, sizeof hItem);
     return SendMessage(TVM_GETITEMRECT, bTextOnly, reinterpret_cast<LPARAM>(prc)) != 0;
 }
 

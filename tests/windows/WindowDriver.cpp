@@ -25,6 +25,8 @@ UiThread::~UiThread()
 
 bool UiThread::Join(DWORD timeout)
 {
+    if (!m_thread.joinable())
+        return true;
     if (WaitForSingleObject(m_done, timeout) != WAIT_OBJECT_0)
         return false;
     m_thread.join();
