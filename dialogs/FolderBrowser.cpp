@@ -6,6 +6,19 @@
 
 #include <shlwapi.h>
 
+namespace {
+
+// EnumChildWindows callback: stops at the first "Edit" window, stored through param.
+BOOL CALLBACK FindEditBox(HWND child, LPARAM param)
+{
+    if (!IsWindowClass(child, "Edit"))
+        return TRUE;
+    *reinterpret_cast<HWND*>(param) = child;
+    return FALSE;
+}
+
+}  // namespace
+
 CQuFolderBrowser::CQuFolderBrowser(bool bCreate, const char* pszTitle) : m_bCreate(bCreate)
 {
     if (IS_INTRESOURCE(pszTitle) && pszTitle) {
@@ -111,15 +124,7 @@ void CQuFolderBrowser::OnInitialized(HWND hwnd)
         SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder));
     if (!m_strSubFolder.empty()) {
         m_hwndEdit = nullptr;
-        EnumChildWindows(
-            hwnd,
-            [](HWND child, LPARAM param) -> BOOL {
-                if (!IsWindowClass(child, "Edit"))
-                    return TRUE;
-                *reinterpret_cast<HWND*>(param) = child;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&m_hwndEdit));
+        EnumChildWindows(hwnd, FindEditBox, reinterpret_cast<LPARAM>(&m_hwndEdit));
         if (found)
             ShowPathInEdit();
     }

@@ -143,6 +143,16 @@ TEST_F(BrowserCallback, ATypedFolderIsQualifiedAndCreatedOrRefused)
     EXPECT_EQ(result, 1);
 }
 
+BOOL CALLBACK FindEdit(HWND child, LPARAM param)
+{
+    char cls[16] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Edit") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(param) = child;
+    return FALSE;
+}
+
 TEST(BrowseForFolder, TheSystemBrowserRunsWithTheSubFolderInItsEditBox)
 {
     const std::string base = FreshFolder("browse-real");
@@ -153,17 +163,7 @@ TEST(BrowseForFolder, TheSystemBrowserRunsWithTheSubFolderInItsEditBox)
     const HWND browser = WaitForDialog(ui.Id());
     ASSERT_NE(browser, nullptr);
     HWND edit = nullptr;
-    EnumChildWindows(
-        browser,
-        [](HWND child, LPARAM param) -> BOOL {
-            char cls[16] = {};
-            GetClassNameA(child, cls, sizeof cls);
-            if (lstrcmpiA(cls, "Edit") != 0)
-                return TRUE;
-            *reinterpret_cast<HWND*>(param) = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&edit));
+    EnumChildWindows(browser, FindEdit, reinterpret_cast<LPARAM>(&edit));
     ASSERT_NE(edit, nullptr) << "the browser shows no edit box";
     EXPECT_TRUE(WaitUntil([&] { return GetWindowTextString(edit) == base + "\\Apps\\Plankora 5"; }))
         << GetWindowTextString(edit);

@@ -198,6 +198,8 @@ TEST(CheckTypedPath, Cases)
         {"..\\Windows", "C:\\Users", ERROR_BAD_PATHNAME, ""},
         {"C:\\Users\\..\\Windows", "C:\\Users", ERROR_BAD_PATHNAME, ""},
         {"Public\\Apps\\", "C:\\Users", 0, "C:\\Users\\Public\\Apps"},
+        {"Apps", "C:\\", 0, "C:\\Apps"},  // a drive root as base (a root folder right under it)
+        {"C:\\", "C:\\", 0, "C:\\"},
         {"Apps\\New", base, 0, base + "\\Apps\\New"},
         {"Apps\\New", "", 0, cwd + "\\Apps\\New"},  // no base: the process's current directory
         {"", "", 0, cwd},

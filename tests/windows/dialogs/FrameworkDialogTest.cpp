@@ -1,6 +1,7 @@
 // The framework's dialogs under Wine: modal runs from templates, the keyboard through IsDialogMessage, message
 // maps chained to the base class, data exchange with validation, child pages, and runs after a destroy.
 #include "Controls.h"
+#include "DataExchangeFlags.h"
 #include "DialogTestIds.h"
 #include "Dialog.h"
 #include "DialogTestSupport.h"
@@ -25,6 +26,8 @@ public:
     int m_nDestroyed = 0;
     int m_nApplied = 0;
     int m_nNotified = 0;
+    bool m_bCheckFlag = false;
+    bool m_bFlagExchange = false;  // the check box goes through DDX_CheckFlag instead of DDX_Check
     CButton m_apply;
 
 protected:
@@ -37,7 +40,10 @@ protected:
     {
         DDX_Text(pDX, IDC_TEST_NAME, m_strName);
         DDV_MaxChars(pDX, m_strName, m_nMaxChars);
-        DDX_Check(pDX, IDC_TEST_CHECK, m_nCheck);
+        if (m_bFlagExchange)
+            DDX_CheckFlag(pDX, IDC_TEST_CHECK, m_bCheckFlag);
+        else
+            DDX_Check(pDX, IDC_TEST_CHECK, m_nCheck);
         DDX_Radio(pDX, IDC_TEST_RADIO1, m_nRadio);
         DDX_Control(pDX, IDC_TEST_APPLY, m_apply);
     }
@@ -151,6 +157,21 @@ TEST(CDialog, MessageMapsChainToTheBaseClass)
     EXPECT_EQ(dlg.m_nDerivedApplied, 1);
     EXPECT_EQ(dlg.m_nApplied, 0);
     EXPECT_EQ(dlg.m_nNotified, 1);
+}
+
+TEST(CDialog, CheckFlagExchange)
+{
+    // Loaded unchecked, then an indeterminate state (2) saves as 1.
+    CFormDialog dlg;
+    dlg.m_bFlagExchange = true;
+    ModalRun run(dlg);
+    ASSERT_NE(run.hwnd, nullptr);
+    EXPECT_EQ(IsDlgButtonChecked(run.hwnd, IDC_TEST_CHECK), BST_UNCHECKED);
+    SendDlgItemMessageA(run.hwnd, IDC_TEST_CHECK, BM_SETSTYLE, BS_AUTO3STATE, FALSE);
+    SendDlgItemMessageA(run.hwnd, IDC_TEST_CHECK, BM_SETCHECK, BST_INDETERMINATE, 0);
+    ClickButton(run.hwnd, IDOK);
+    ASSERT_TRUE(run.thread.Join());
+    EXPECT_TRUE(dlg.m_bCheckFlag);
 }
 
 TEST(CDialog, MaxCharsRefusesOkWithTheMessageAndFocusesTheEdit)
