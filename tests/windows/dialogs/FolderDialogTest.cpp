@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace {
@@ -218,6 +219,78 @@ TEST_F(FolderDialog, WithARootPathsAreRelativeToItsParent)
     EXPECT_EQ(m_run->result, IDOK);
     EXPECT_EQ(m_dlg.m_strPath, "Apps\\Typed");
     EXPECT_EQ(m_dlg.m_strFolder, m_base + "\\Apps\\Typed");
+}
+
+}  // namespace
+
+namespace {
+
+// The shell's allocator, remembering what was allocated through it and not freed yet.
+class CountingMalloc : public IMalloc {
+public:
+    explicit CountingMalloc(IMalloc* inner) : m_inner(inner) {}
+    std::set<void*> m_live;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_IUnknown || riid == IID_IMalloc) {
+            *ppv = static_cast<IMalloc*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
+    void* STDMETHODCALLTYPE Alloc(SIZE_T cb) override
+    {
+        void* p = m_inner->Alloc(cb);
+        if (p)
+            m_live.insert(p);
+        return p;
+    }
+    void* STDMETHODCALLTYPE Realloc(void* pv, SIZE_T cb) override
+    {
+        m_live.erase(pv);
+        void* p = m_inner->Realloc(pv, cb);
+        if (p)
+            m_live.insert(p);
+        return p;
+    }
+    void STDMETHODCALLTYPE Free(void* pv) override
+    {
+        m_live.erase(pv);
+        m_inner->Free(pv);
+    }
+    SIZE_T STDMETHODCALLTYPE GetSize(void* pv) override { return m_inner->GetSize(pv); }
+    int STDMETHODCALLTYPE DidAlloc(void* pv) override { return m_inner->DidAlloc(pv); }
+    void STDMETHODCALLTYPE HeapMinimize() override { m_inner->HeapMinimize(); }
+
+    ULONG m_refs = 1;
+
+private:
+    IMalloc* m_inner;
+};
+
+TEST(FolderDialogRecords, EveryRecordIsFreedWhenTheTreeIsDestroyed)
+{
+    const std::string base = FreshFolder("folder-records");
+    CreateDirectoryA((base + "\\Apps").c_str(), nullptr);
+    CQuFolderDialog dlg(false, nullptr);
+    ASSERT_NE(dlg.m_pMalloc, nullptr);
+    CountingMalloc counting(dlg.m_pMalloc);
+    IMalloc* real = dlg.m_pMalloc;
+    dlg.m_pMalloc = &counting;
+    dlg.m_strFolder = base + "\\Apps";
+    ModalRun run(dlg);
+    ASSERT_NE(run.hwnd, nullptr);
+    const HWND tree = GetDlgItem(run.hwnd, IDC_FOLDER_TREE);
+    const size_t items = static_cast<size_t>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
+    EXPECT_GE(counting.m_live.size(), items);  // a record and its id lists per item
+    ASSERT_TRUE(run.Cancel());
+    EXPECT_TRUE(counting.m_live.empty()) << counting.m_live.size() << " blocks left of " << items << " items";
+    dlg.m_pMalloc = real;
 }
 
 }  // namespace
