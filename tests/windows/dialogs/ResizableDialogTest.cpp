@@ -231,15 +231,17 @@ TEST(CQuResizableDialog, TrackingLimits)
     }
 }
 
+// Each test has a profile key of its own: CTest may run them at the same time.
 class SavedSize : public ::testing::Test {
 protected:
-    static constexpr const char* COMPANY = "QuDialogTests";
     void SetUp() override
     {
-        m_app.SetRegistryKey(COMPANY);
-        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\QuDialogTests");
+        m_company = std::string("QuDialogTests.") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_app.SetRegistryKey(m_company.c_str());
+        SHDeleteKeyA(HKEY_CURRENT_USER, ("Software\\" + m_company).c_str());
     }
-    void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\QuDialogTests"); }
+    void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, ("Software\\" + m_company).c_str()); }
+    std::string m_company;
     CWinApp m_app{"Dialog tests"};
 };
 
