@@ -121,6 +121,39 @@ TEST(CQuTabDialog, AChangeRefusedByValidationKeepsThePage)
     ASSERT_TRUE(run.Cancel());
 }
 
+TEST(CQuTabDialog, CtrlTabAndCtrlPageKeysChangeThePage)
+{
+    std::array<CTestPage, 3> pages;
+    CTestTabs dlg;
+    for (auto& page : pages)
+        dlg.AddPage(page, "Page");
+    ModalRun run(dlg);
+    ASSERT_NE(run.hwnd, nullptr);
+    // The test thread shares the dialog thread's keyboard state, so Ctrl and Shift read as held there.
+    ASSERT_TRUE(AttachThreadInput(GetCurrentThreadId(), run.thread.Id(), TRUE));
+    const auto setModifiers = [](bool control, bool shift) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = control ? 0x80 : 0;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+    };
+    const struct {
+        WPARAM key;
+        bool shift;
+        int page;
+    } steps[] = {{VK_TAB, false, 1}, {VK_NEXT, false, 2}, {VK_TAB, false, 0}, {VK_TAB, true, 2}, {VK_PRIOR, false, 1}};
+    for (const auto& s : steps) {
+        setModifiers(true, s.shift);
+        PressKey(FocusOf(run.thread.Id()), s.key);
+        EXPECT_TRUE(WaitUntil([&] { return dlg.GetCurrentPage() == s.page; }, 2000))
+            << s.key << (s.shift ? " with Shift" : "") << ": page " << dlg.GetCurrentPage();
+        setModifiers(false, false);
+    }
+    AttachThreadInput(GetCurrentThreadId(), run.thread.Id(), FALSE);
+    ASSERT_TRUE(run.Cancel());
+}
+
 TEST(CQuTabDialog, OnePageDoesNotChange)
 {
     CTestPage page;
