@@ -196,29 +196,37 @@ void KeySnapshot::Put(HKEY root, const std::string& path) const
         child.second.Put(key.Get(), child.first);
 }
 
+namespace {
+
+struct MessageBoxSearch {
+    DWORD pid;
+    HWND other;
+    HWND found;
+};
+
+// A named CALLBACK function: a lambda does not convert to the 32-bit stdcall WNDENUMPROC.
+BOOL CALLBACK FindMessageBoxWindow(HWND hwnd, LPARAM param)
+{
+    auto* s = reinterpret_cast<MessageBoxSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[32] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == s->pid && hwnd != s->other && std::string(cls) == "#32770" && IsWindowVisible(hwnd)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 HWND FindMessageBox(DWORD processId, HWND other, DWORD timeout)
 {
-    struct Search {
-        DWORD pid;
-        HWND other;
-        HWND found;
-    } search = {processId, other, nullptr};
+    MessageBoxSearch search = {processId, other, nullptr};
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeout) {
-        EnumWindows(
-            [](HWND hwnd, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hwnd, &pid);
-                char cls[32] = {};
-                GetClassNameA(hwnd, cls, sizeof cls);
-                if (pid == s->pid && hwnd != s->other && std::string(cls) == "#32770" && IsWindowVisible(hwnd)) {
-                    s->found = hwnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        EnumWindows(FindMessageBoxWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found)
             return search.found;
         Sleep(20);
