@@ -224,6 +224,7 @@ BOOL CQuFolderDialog::OnInitDialog()
 
     IShellFolder* pDesktop = nullptr;
     if (SUCCEEDED(SHGetDesktopFolder(&pDesktop)) && pDesktop) {
+        // The system's small-icon list: shared by the process, so the tree never destroys it.
         SHFILEINFOA info = {};
         m_hSysImageList = reinterpret_cast<HIMAGELIST>(
             SHGetFileInfoA("", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES));
@@ -236,6 +237,7 @@ BOOL CQuFolderDialog::OnInitDialog()
             return result;
     }
 
+    // From here on m_strRoot is the root's parent, the base of the paths shown and typed.
     if (!m_strRoot.empty()) {
         char root[MAX_PATH];
         lstrcpynA(root, m_strRoot.c_str(), MAX_PATH);
@@ -286,6 +288,7 @@ bool CQuFolderDialog::InsertRootItem(IShellFolder* pDesktop)
             m_strRoot.clear();
         }
     }
+    // The desktop: its own folder is the desktop folder, its ids the empty list.
     if (m_strRoot.empty()) {
         STRRET name = {};
         char buffer[MAX_PATH] = {};
@@ -349,6 +352,7 @@ void CQuFolderDialog::SelectInitialFolder(IShellFolder* pDesktop)
     LPITEMIDLIST pidl = nullptr;
     if (FAILED(pDesktop->ParseDisplayName(m_hWnd, nullptr, &wide[0], nullptr, &pidl, nullptr)) || !pidl)
         return;
+    // Down the tree id by id from the root, expanding on the way; the last folder found stays selected.
     HTREEITEM hCurrent = m_tree.GetRootItem();
     const auto* pRoot = reinterpret_cast<const FOLDER_ITEM*>(m_tree.GetItemData(hCurrent));
     LPCITEMIDLIST id = pidl;
@@ -413,6 +417,7 @@ bool CQuFolderDialog::PopulateChildren(IShellFolder* pFolder, LPCITEMIDLIST pidl
             m_pMalloc->Free(pidl);
             continue;
         }
+        // StrRetToBufA converts a UTF-16 name to the ANSI code page and frees it with the task allocator.
         FOLDER_ITEM* pItem = NewItem();
         STRRET name = {};
         char text[MAX_PATH] = {};
