@@ -28,3 +28,8 @@
 
 // Picture on the wizard's left panel.
 #define IDB_WIZARD 137
+
+// Folder tree dialog of the dialog library.
+#define IDD_FOLDER_DIALOG 10001
+#define IDC_FOLDER_PATH 50001
+#define IDC_FOLDER_TREE 50002

@@ -218,7 +218,7 @@ BOOL CALLBACK MatchMessageBox(HWND hwnd, LPARAM param)
     return TRUE;
 }
 
-} // namespace
+}  // namespace
 
 HWND FindMessageBox(DWORD processId, HWND other, DWORD timeout)
 {

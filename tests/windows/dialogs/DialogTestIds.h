@@ -1,0 +1,29 @@
+// Template and control ids of the dialog tests.
+#pragma once
+
+#define IDD_TEST_EDIT_HOST 200
+#define IDC_TEST_EDIT 201
+
+#define IDD_TEST_FORM 210
+#define IDD_TEST_PAGE 211
+#define IDD_TEST_MISSING 299
+#define IDC_TEST_NAME 1001
+#define IDC_TEST_CHECK 1002
+#define IDC_TEST_RADIO1 1003
+#define IDC_TEST_RADIO2 1004
+#define IDC_TEST_RADIO3 1005
+#define IDC_TEST_APPLY 1006
+#define IDC_TEST_THROW 1007
+#define IDC_TEST_EXTRA 1008
+
+#define IDD_TEST_RESIZE 220
+#define IDD_TEST_RESIZE_PLAIN 221
+#define IDD_TEST_RESIZE_CHILD 222
+#define IDC_R_EDIT 1101
+#define IDC_R_LIST 1102
+#define IDC_R_HALF 1103
+#define IDC_R_FIXED 1104
+
+#define IDD_TEST_TABS 230
+#define IDD_TEST_TABS_RESIZE 231
+#define IDD_TEST_TREE_PAGES 232
