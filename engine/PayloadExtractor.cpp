@@ -301,6 +301,7 @@ bool PayloadExtractor::Consume(const unsigned char* unit, unsigned length)
 bool PayloadExtractor::FinishDirectory()
 {
     m_nEntries = DirectoryEntryCount(m_directorySize);
+    m_checkFrom.assign(m_nEntries, 0);
     uint64_t total = m_directorySize;
     for (size_t k = 0; k < m_nEntries; ++k) {
         unsigned char* entry = Entry(k);
@@ -315,6 +316,13 @@ bool PayloadExtractor::FinishDirectory()
         }
         std::memset(entry + ENTRY_OFFSET_PATH, 0, DIRECTORY_PATH_SIZE);
         std::memcpy(entry + ENTRY_OFFSET_PATH, expanded.data(), expanded.size());
+        // Where the placeholder's folder ends: what lies below it is checked for links before writing.
+        const size_t close = decoded.path.find('>');
+        if (!decoded.path.empty() && decoded.path[0] == '<' && close != std::string::npos) {
+            const std::string folder = ExpandPlaceholders(decoded.path.substr(0, close + 1));
+            if (folder.size() < expanded.size() && expanded.compare(0, folder.size(), folder) == 0)
+                m_checkFrom[k] = folder.size();
+        }
     }
     if (total > UINT32_MAX) {
         Fail(EXTRACT_ERROR_TRUNCATED);
@@ -369,6 +377,9 @@ bool PayloadExtractor::OpenEntry()
     m_event.pszPath = reinterpret_cast<const char*>(entry + ENTRY_OFFSET_PATH);
     m_event.nKind = static_cast<int>(ReadLE32(entry + ENTRY_OFFSET_KIND));
 
+    // Before anything is written, taken over or granted.
+    if (!RefuseReparsePoints(index))
+        return false;
     const int answer = Send(EXTRACT_FILE_BEGIN);
     if (answer == EXTRACT_STOP) {
         Fail(EXTRACT_ERROR_CANCELLED);
@@ -421,6 +432,31 @@ bool PayloadExtractor::OpenEntry()
     }
     m_writeFill = 0;
     return true;
+}
+
+// The elevated installer writes into folders that others may have made first (the shared data under
+// <CommonData>): an existing folder or file below the placeholder's folder that is a reparse point (a
+// junction, a symbolic link) could lead the write, and the access granted to it, to a place of someone
+// else's choosing. Such an entry fails instead.
+bool PayloadExtractor::RefuseReparsePoints(size_t index)
+{
+    const size_t from = m_checkFrom[index];
+    if (from == 0)
+        return true;
+    const std::string path = m_event.pszPath;
+    for (size_t pos = from;;) {
+        const size_t next = path.find('\\', pos + 1);
+        const DWORD attributes = GetFileAttributesA(path.substr(0, next).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return true;  // nothing below it exists either
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            Fail(EXTRACT_ERROR_SYSTEM, ERROR_CANT_ACCESS_FILE);
+            return false;
+        }
+        if (next == std::string::npos)
+            return true;
+        pos = next;
+    }
 }
 
 bool PayloadExtractor::WriteOutput(const unsigned char* data, size_t size)

@@ -99,6 +99,7 @@ private:
     bool FinishDirectory();
     bool AfterUnit();
     bool OpenEntry();
+    bool RefuseReparsePoints(size_t index);
     bool WriteOutput(const unsigned char* data, size_t size);
     bool FlushOutput();
     bool CompleteEntry();
@@ -134,6 +135,7 @@ private:
     size_t m_nEntries = 0;
     size_t m_nextEntry = 0;
     std::vector<unsigned char> m_opened;  // per entry: opened for writing (not skipped)
+    std::vector<size_t> m_checkFrom;      // per entry: length of its placeholder's folder in the path, or 0
 
     // The entry being written.
     bool m_bEntryOpen = false;

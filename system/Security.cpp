@@ -1,5 +1,6 @@
 #include "Security.h"
 
+#include "Handles.h"
 #include "NamedObjects.h"
 #include "PlatformUtils.h"
 #include "SecurityApi.h"
@@ -516,6 +517,17 @@ bool GrantUsersAccess(const char* path, DWORD accessMask, BYTE aceFlags)
 {
     if (!IsNtPlatform())
         return true;
+    // The item itself, never what a link leads to: a reparse point is refused, and the item is held open
+    // without following one (and so that it cannot be deleted or renamed) while its access list is written.
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    FileHandle held(CreateFileA(path, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!held || !GetFileInformationByHandle(held.Get(), &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
     try {
         CFileSecurity current(path);
         CUsersAccessDescriptor updated(current.Get(), accessMask, aceFlags);

@@ -12,7 +12,8 @@ bool IsAdministrator(HRESULT* phr = nullptr);
 bool EnablePrivilege(const char* name, bool enable);
 
 // Gives the Users group one explicit access-allowed ACE with the mask and ACE flags on a file or folder,
-// replacing any earlier Users ACE; true when the new DACL was written.
+// replacing any earlier Users ACE; true when the new DACL was written. False for a reparse point (a junction
+// or symbolic link): access goes to the item itself, never to where a link leads.
 bool GrantUsersAccess(const char* path, DWORD accessMask, BYTE aceFlags);
 
 // The security of a folder that only the system and administrators may use: full access for both,

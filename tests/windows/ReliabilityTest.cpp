@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 // The temporary folder points somewhere that does not exist for as long as it lives: every backup fails.
@@ -32,6 +34,48 @@ public:
 private:
     std::vector<std::string> m_saved;
 };
+
+// Wine makes no link through CreateSymbolicLink, but reports a Unix symbolic link as a reparse point: the
+// links are made and removed by ln and rm, started as Unix programs.
+std::string UnixPath(std::string path)
+{
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path.compare(0, 2, "Z:") == 0 ? path.substr(2) : path;
+}
+
+bool RunUnix(std::string command)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+// A link at path to target; true once the system sees it as a reparse point.
+bool MakeLink(const std::string& target, const std::string& path)
+{
+    if (!RunUnix("Z:\\bin\\ln -s \"" + UnixPath(target) + "\" \"" + UnixPath(path) + "\""))
+        return false;
+    for (int k = 0; k < 100; ++k) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+void RemoveLink(const std::string& path)
+{
+    RunUnix("Z:\\bin\\rm -f \"" + UnixPath(path) + "\"");
+    for (int k = 0; k < 100 && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++k)
+        Sleep(50);
+}
 
 class FailedRunWithoutBackups : public InstallSequence {
 protected:
@@ -195,6 +239,26 @@ TEST(PayloadCopy, IsHeldSoThatNobodyElseCanChangeIt)
     app.DeletePayloadFile();
     EXPECT_FALSE(FileExists(file));
     EXPECT_FALSE(FileExists(folder));
+}
+
+// A link below a placeholder's folder could lead the elevated writes, and the access granted, elsewhere: the
+// entry fails before anything goes through it. (Wine shows only links to folders as reparse points; a link to a
+// file looks like the file there, so the file case is the same check on the last component, untested.)
+TEST_F(InstallSequence, ALinkBelowAPlaceholderFolderFailsTheEntryBeforeAnythingGoesThroughIt)
+{
+    const std::string elsewhere = m_root + "\\elsewhere";
+    const std::string link = m_install + "\\Help";
+    ASSERT_TRUE(CreateDirectoryA(m_install.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr));
+    auto removeLink = MakeScopeGuard([&] { RemoveLink(link); });
+    ASSERT_TRUE(MakeLink(elsewhere, link));
+    EXPECT_FALSE(Run({{"<InstallPath>\\a.txt", "a"}, {"<InstallPath>\\Help\\Manual.txt", "manual"}}));
+    EXPECT_EQ(m_progress.status, "Installation failed (Error Code 1:00000780).");
+    EXPECT_TRUE(ListFiles(elsewhere).empty());
+    EXPECT_FALSE(FileExists(m_install + "\\a.txt"));
+    // Access goes to an item itself, never through a link.
+    EXPECT_FALSE(GrantUsersAccess(link.c_str(), GENERIC_READ, 0));
+    EXPECT_TRUE(GrantUsersAccess(elsewhere.c_str(), GENERIC_READ, 0));
 }
 
 }  // namespace
