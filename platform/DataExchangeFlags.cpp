@@ -2,13 +2,9 @@
 
 void DDX_CheckFlag(CDataExchange* pDX, int nIDC, bool& bFlag)
 {
-    if (pDX->m_bFailed)
-        return;
-    const HWND hCtrl = pDX->PrepareCtrl(nIDC);
-    if (!hCtrl)
-        return;
-    if (pDX->m_bSaveAndValidate)
-        bFlag = ::SendMessageA(hCtrl, BM_GETCHECK, 0, 0) != 0;
-    else
-        ::SendMessageA(hCtrl, BM_SETCHECK, bFlag ? BST_CHECKED : BST_UNCHECKED, 0);
+    // Any state but unchecked counts as set.
+    int value = bFlag ? BST_CHECKED : BST_UNCHECKED;
+    DDX_Check(pDX, nIDC, value);
+    if (pDX->m_bSaveAndValidate && !pDX->m_bFailed)
+        bFlag = value != BST_UNCHECKED;
 }
