@@ -10,6 +10,15 @@
 
 #include <string>
 
+// What the application asks of the wizard window while it runs.
+class IWizardWindow {
+public:
+    virtual ~IWizardWindow() = default;
+    virtual bool IsInstallCompleted() const = 0;
+    // Every text of the window and its pages in the current language.
+    virtual void RefreshTexts() = 0;
+};
+
 class CInstallApp : public CWinApp {
 public:
     CInstallApp();
@@ -48,8 +57,14 @@ public:
     int GetTextId(int baseId) const;
     std::string LoadText(int baseId) const;
     std::string FormatText(int baseId, const std::string& arg1, const std::string& arg2 = "") const;
-    // Changes the language and the application name; tells the user when the installer stays in English.
+    // Changes the language and the application name and re-texts the wizard; tells the user when the
+    // installer stays in English.
     void SetLanguage(int language);
+
+    // The wizard window while it runs (it registers itself), else null.
+    IWizardWindow* m_pWizard = nullptr;
+    // The wizard's installation-completed flag; false without a wizard.
+    bool IsInstallComplete() const { return m_pWizard && m_pWizard->IsInstallCompleted(); }
 
     // Copies the payload resource (type 260, name 134) into a new temporary file "qu*.tmp" and keeps its
     // path in m_strPayloadFile. The file stays open until DeletePayloadFile, and nobody else may write,
