@@ -8,6 +8,7 @@
 #include "WindowDriver.h"
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -426,6 +427,116 @@ TEST_F(Wizard, AnEmptyLineIsAFullRuleThatFitsTheLogBox)
     EXPECT_GT(more.cx, available);
     // A header wider than the box gets no dashes.
     EXPECT_EQ(text.substr(end + 2), " " + std::string(200, 'W') + " \r\n");
+}
+
+}  // namespace
+
+namespace {
+
+std::string ShellFolder(int csidl)
+{
+    char buffer[MAX_PATH + 1] = {};
+    SHGetSpecialFolderPathA(nullptr, buffer, csidl, FALSE);
+    return buffer;
+}
+
+// Runs through the wizard with the installer's own payload into a scratch folder, without shortcuts; the
+// registration, shared data and samples that the product leaves elsewhere are removed before and after.
+class WizardInstall : public Wizard {
+protected:
+    void SetUp() override
+    {
+        Wizard::SetUp();
+        m_app.m_bStartMenuShortcut = false;
+        m_app.m_bDesktopShortcut = false;
+        Clean();
+    }
+    void TearDown() override
+    {
+        Wizard::TearDown();
+        Clean();
+    }
+    static void Clean()
+    {
+        RemoveTree(ShellFolder(CSIDL_COMMON_APPDATA) + "\\Quillon & Partners");
+        RemoveTree(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Sarventa Examples");
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plankora 5");
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, "Plankora.Document");
+    }
+    // Presses Install and waits until the run has given Exit back.
+    void Install()
+    {
+        PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitUntil([this] { return !Enabled(IDCANCEL); }, 5000));
+        ASSERT_TRUE(WaitUntil([this] { return Enabled(IDCANCEL); }, 60000));
+    }
+    std::string Log() const { return PageText(PAGE_PROGRESS, 1015); }
+};
+
+TEST_F(WizardInstall, AFailedRunIsRolledBackAndInstallRunsAgainToTheInformationPage)
+{
+    const std::string install = m_app.m_strInstallFolder;
+    CreateDirectoryA(install.c_str(), nullptr);
+    const std::string held = install + "\\ReadMe.txt";
+    ASSERT_TRUE(WriteFileBytes(held, "the user's own"));
+    Open();
+    GoTo(PAGE_PROGRESS);
+    {
+        // Held open without delete sharing: the file cannot be replaced.
+        const HANDLE hold = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+        Install();
+        CloseHandle(hold);
+    }
+    EXPECT_FALSE(m_dlg.m_bInstallComplete);
+    EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_PROGRESS);
+    EXPECT_NE(Log().find("Failed"), std::string::npos) << Log();
+    EXPECT_EQ(GetItemText(m_hwnd, IDOK), "Install");
+    EXPECT_EQ(GetItemText(m_hwnd, IDCANCEL), "Cancel");
+    EXPECT_TRUE(Enabled(ID_BACK));
+    EXPECT_TRUE(Enabled(IDOK));
+    EXPECT_EQ(ReadFileBytes(held), "the user's own");
+    EXPECT_EQ(GetFileAttributesA((install + "\\Plankora.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plankora 5",
+                            0, KEY_READ, &key),
+              ERROR_SUCCESS);
+
+    Install();
+    ASSERT_TRUE(m_dlg.m_bInstallComplete) << Log();
+    // The failed run's lines stay above the new run's.
+    const std::string failed = Log().substr(0, Log().rfind("Preparing Installation"));
+    EXPECT_NE(failed.find("ReadMe.txt...Failed"), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("Failed", failed.size()), std::string::npos) << Log();
+    EXPECT_NE(GetFileAttributesA((install + "\\Plankora.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((install + "\\Uninstall.ulog").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(m_dlg.m_dlgInstall.m_strProgramPath, install + "\\Plankora.exe");
+    EXPECT_EQ(m_dlg.m_dlgInstall.m_strUninstallerPath, install + "\\Uninstall.exe");
+    EXPECT_EQ(GetItemText(m_hwnd, IDOK), "Next  >");
+    EXPECT_EQ(GetItemText(m_hwnd, IDCANCEL), "Exit");
+    EXPECT_FALSE(Enabled(ID_BACK));
+    EXPECT_TRUE(Enabled(IDOK));
+    EXPECT_EQ(PageText(PAGE_PROGRESS, ID_STATUS), "Click on 'Next' to continue.");
+    const std::string log = Log();
+
+    Press(IDOK);
+    EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_INFO);
+    EXPECT_EQ(PageText(PAGE_INFO, 1016), "Installation is complete.");
+    EXPECT_EQ(PageText(PAGE_INFO, ID_STATUS), "Click on 'Exit' to exit Installation.");
+    EXPECT_FALSE(Enabled(IDOK));
+    EXPECT_TRUE(Enabled(ID_BACK));
+    EXPECT_EQ(DefaultButton(), IDCANCEL);
+    // Back shows the log as the run left it.
+    Press(ID_BACK);
+    EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_PROGRESS);
+    EXPECT_EQ(Log(), log);
+    EXPECT_FALSE(Enabled(ID_BACK));
+    Press(IDOK);
+    PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(m_run->thread.Join());
+    EXPECT_EQ(m_run->result, IDOK);
+    m_run.reset();
 }
 
 }  // namespace
