@@ -96,7 +96,8 @@ CInstallApp::~CInstallApp() = default;
 bool CInstallApp::InitInstance()
 {
     m_nExitCode = StartUp();
-    // The wizard runs here once it exists.
+    if (m_nExitCode == STARTUP_DONE)
+        RunInstallWizard();
     return false;
 }
 

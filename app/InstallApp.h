@@ -38,8 +38,10 @@ public:
     CUninstallLog m_uninstallLog;
 
     // Start-up, then the wizard; always false, so the framework runs no message loop. The exit code is
-    // the StartupResult.
+    // the StartupResult (0 once the wizard ran, whatever its result).
     bool InitInstance() override;
+    // Runs the wizard modally as the application's main window (defined with the wizard's windows).
+    void RunInstallWizard();
 
     // Start-up steps up to the wizard: single instance, language, rights, product closed, Windows version,
     // installed version, previous log, default folders and choices. Returns STARTUP_DONE when the wizard

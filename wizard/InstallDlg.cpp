@@ -276,3 +276,10 @@ void CInstallDlg::OnGetMinMaxInfo(MINMAXINFO* pInfo)
     pInfo->ptMaxSize = {placement.rcNormalPosition.right - placement.rcNormalPosition.left,
                         placement.rcNormalPosition.bottom - placement.rcNormalPosition.top};
 }
+
+void CInstallApp::RunInstallWizard()
+{
+    CInstallDlg dlg;
+    dlg.DoModal();
+    m_hMainWnd = nullptr;
+}
