@@ -540,3 +540,102 @@ TEST_F(WizardInstall, AFailedRunIsRolledBackAndInstallRunsAgainToTheInformationP
 }
 
 }  // namespace
+
+namespace {
+
+BOOL CALLBACK FindEditBox(HWND child, LPARAM param)
+{
+    char cls[16] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Edit") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(param) = child;
+    return FALSE;
+}
+
+TEST_F(Wizard, TheAboutEntryOpensTheAboutBoxAndMaximisingChangesNothing)
+{
+    Open();
+    char entry[256] = {};
+    GetMenuStringA(GetSystemMenu(m_hwnd, FALSE), 0x10, entry, sizeof entry, MF_BYCOMMAND);
+    EXPECT_STREQ(entry, "&About 'Installer'...");
+    PostMessageA(m_hwnd, WM_SYSCOMMAND, 0x10, 0);
+    const HWND about = WaitForDialog(Thread(), m_hwnd);
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(GetWindowTextString(about), "About 'Installer'");
+    EXPECT_EQ(GetItemText(about, 1019), "Install 1.2");
+    EXPECT_NE(GetItemText(about, 1020).find("Quillon & Partners"), std::string::npos);
+    EXPECT_EQ(GetItemText(about, IDOK), "OK");
+    PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([about] { return !IsWindow(about); }));
+
+    RECT before = {}, after = {};
+    GetWindowRect(m_hwnd, &before);
+    MINMAXINFO info = {};
+    SendMessageA(m_hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMaxSize.x, before.right - before.left);
+    EXPECT_EQ(info.ptMaxSize.y, before.bottom - before.top);
+    EXPECT_EQ(SendMessageA(m_hwnd, WM_QUERYDRAGICON, 0, 0), reinterpret_cast<LRESULT>(m_dlg.m_hIcon));
+    EXPECT_NE(m_dlg.m_hIcon, nullptr);
+    GetWindowRect(m_hwnd, &after);
+    EXPECT_TRUE(EqualRect(&before, &after));
+}
+
+// Browse on the folder and shortcut pages: the system browser from Windows XP on, else the folder tree
+// dialog; both keep the product's sub-folder appended. Which folder Wine's browser selects first varies with
+// its tree's timing: the tests take what its edit box shows once the sub-folder is there.
+std::string BrowseAndAnswer(DWORD thread, HWND frame, HWND button, const std::string& tail, int answer)
+{
+    PostMessageA(button, BM_CLICK, 0, 0);
+    const HWND browser = WaitForDialog(thread, frame);
+    if (!browser)
+        return "no browser";
+    HWND edit = UseSystemFolderBrowser() ? nullptr : GetDlgItem(browser, 50001);
+    if (!edit)
+        EnumChildWindows(browser, FindEditBox, reinterpret_cast<LPARAM>(&edit));
+    const auto endsWithTail = [&] {
+        const std::string text = GetWindowTextString(edit);
+        return text.size() > tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    std::string shown = edit && WaitUntil(endsWithTail) ? GetWindowTextString(edit) : "no sub-folder";
+    PostMessageA(browser, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+    WaitUntil([browser] { return !IsWindow(browser); });
+    return shown;
+}
+
+TEST_F(Wizard, BrowseOnTheFolderPageKeepsThePublisherSubFolder)
+{
+    m_app.m_bAdvanced = true;
+    Open();
+    GoTo(PAGE_FOLDER);
+    const HWND button = GetDlgItem(Page(PAGE_FOLDER), 1006);
+    const std::string before = m_app.m_strInstallFolder;
+    EXPECT_NE(BrowseAndAnswer(Thread(), m_hwnd, button, "\\Quillon & Partners\\Sarventa 5", IDCANCEL), "no browser");
+    EXPECT_EQ(m_app.m_strInstallFolder, before);
+    const std::string chosen = BrowseAndAnswer(Thread(), m_hwnd, button, "\\Quillon & Partners\\Sarventa 5", IDOK);
+    ASSERT_NE(chosen.find(":\\"), std::string::npos) << chosen;
+    // Wine's browser answers OK on an untouched edit box with its selected folder, without the sub-folder.
+    EXPECT_FALSE(m_app.m_strInstallFolder.empty());
+    EXPECT_EQ(chosen.compare(0, m_app.m_strInstallFolder.size(), m_app.m_strInstallFolder), 0) << chosen;
+    EXPECT_EQ(PageText(PAGE_FOLDER, 1007), m_app.m_strInstallFolder);
+}
+
+TEST_F(Wizard, BrowseOnTheShortcutPageStoresTheChosenMenuFolder)
+{
+    m_app.m_bAdvanced = true;
+    Open();
+    GoTo(PAGE_SHORTCUT);
+    // The browser shows the folder relative to the root's parent, the all-users Start menu.
+    const std::string relative =
+        BrowseAndAnswer(Thread(), m_hwnd, GetDlgItem(Page(PAGE_SHORTCUT), 1006), "\\Sarventa 5", IDOK);
+    ASSERT_EQ(relative.compare(0, 9, "Programs\\"), 0) << relative;
+    char root[MAX_PATH] = {};
+    SHGetSpecialFolderPathA(nullptr, root, CSIDL_COMMON_STARTMENU, FALSE);
+    const std::string shown = std::string(root) + "\\" + relative;
+    EXPECT_EQ(shown.compare(0, m_app.m_strStartMenuFolder.size(), m_app.m_strStartMenuFolder), 0)
+        << m_app.m_strStartMenuFolder;
+    // The page shows the stored folder relative to its own root, the Start menu.
+    EXPECT_EQ(std::string(root) + "\\" + PageText(PAGE_SHORTCUT, 1007), m_app.m_strStartMenuFolder);
+}
+
+}  // namespace
