@@ -639,3 +639,16 @@ TEST_F(Wizard, BrowseOnTheShortcutPageStoresTheChosenMenuFolder)
 }
 
 }  // namespace
+
+namespace {
+
+// Run as wizard_tests_win2k.exe, which Wine reports as Windows 2000: the folder tree dialog is used.
+TEST(WizardBrowse, TheSystemVersionChoosesTheBrowser)
+{
+    char name[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, name, MAX_PATH);
+    const bool win2k = std::string(PathFindFileNameA(name)) == "wizard_tests_win2k.exe";
+    EXPECT_EQ(UseSystemFolderBrowser(), !win2k);
+}
+
+}  // namespace
