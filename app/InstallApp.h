@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Handles.h"
+#include "InstallContext.h"
 #include "NamedObjects.h"
 #include "StartupRules.h"
 #include "UninstallLog.h"
@@ -19,7 +20,7 @@ public:
     virtual void RefreshTexts() = 0;
 };
 
-class CInstallApp : public CWinApp {
+class CInstallApp : public CWinApp, public IInstallContext {
 public:
     CInstallApp();
     ~CInstallApp() override;
@@ -50,15 +51,15 @@ public:
 
     // Product identity.
     std::string GetTitle(bool bProduct) const;  // "Installer -- Sarventa 5.23i"
-    std::string GetProductName(bool bNoVersion) const { return GetProductNameFor(m_nLanguage, bNoVersion); }
+    std::string GetProductName(bool bNoVersion) const override { return GetProductNameFor(m_nLanguage, bNoVersion); }
     std::string GetShortProductName() const { return GetShortProductNameFor(m_nLanguage); }
     // m_nInstallStatus; for 2 and -1 the installed version is copied into *pVersion when given.
-    int GetInstallStatus(std::string* pVersion = nullptr) const;
+    int GetInstallStatus(std::string* pVersion = nullptr) const override;
 
     // Texts by their French id: the current language's id, its text, and the text with %1 and %2 filled.
     int GetTextId(int baseId) const;
-    std::string LoadText(int baseId) const;
-    std::string FormatText(int baseId, const std::string& arg1, const std::string& arg2 = "") const;
+    std::string LoadText(int baseId) const override;
+    std::string FormatText(int baseId, const std::string& arg1, const std::string& arg2 = "") const override;
     // Changes the language and the application name and re-texts the wizard; tells the user when the
     // installer stays in English.
     void SetLanguage(int language);
@@ -72,9 +73,19 @@ public:
     // path in m_strPayloadFile. The file stays open until DeletePayloadFile, and nobody else may write,
     // rename or delete it meanwhile (readers must share writing). On failure error receives "%08x (%s)"
     // with the system error code and the failing step, and no temporary file is left behind.
-    bool CopyPayloadToTemp(std::string& error);
+    bool CopyPayloadToTemp(std::string& error) override;
     // Closes and deletes the temporary payload file.
-    void DeletePayloadFile();
+    void DeletePayloadFile() override;
+
+    // The install sequence's view of the context.
+    const std::string& GetInstallFolder() const override { return m_strInstallFolder; }
+    const std::string& GetStartMenuFolder() const override { return m_strStartMenuFolder; }
+    bool WantsStartMenuShortcut() const override { return m_bStartMenuShortcut; }
+    bool WantsDesktopShortcut() const override { return m_bDesktopShortcut; }
+    int GetLanguage() const override { return m_nLanguage; }
+    CUninstallLog& GetUninstallLog() override { return m_uninstallLog; }
+    CNamedMutex& GetInstallerMutex() override { return m_installerMutex; }
+    const std::string& GetPayloadFile() const override { return m_strPayloadFile; }
 
 private:
     FileHandle m_payloadHold;  // the payload copy's own handle, held from its creation to its deletion
