@@ -468,7 +468,8 @@ protected:
     void Install()
     {
         PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        ASSERT_TRUE(WaitUntil([this] { return !Enabled(IDCANCEL); }, 5000));
+        // Back, Next and Exit are disabled while the sequence runs.
+        ASSERT_TRUE(WaitUntil([this] { return !Enabled(ID_BACK) && !Enabled(IDOK) && !Enabled(IDCANCEL); }, 5000));
         ASSERT_TRUE(WaitUntil([this] { return Enabled(IDCANCEL); }, 60000));
     }
     std::string Log() const { return PageText(PAGE_PROGRESS, 1015); }
