@@ -69,12 +69,9 @@ std::string CDlgInstall::RuleLine(const std::string& text)
     const LRESULT margins = m_editLog.SendMessage(EM_GETMARGINS);
     const int available = rc.right - rc.left - 2 - LOWORD(margins) - HIWORD(margins);
     const std::string padded = text.empty() ? std::string() : " " + text + " ";
-    const HDC hdc = ::GetDC(m_editLog.m_hWnd);
-    const HGDIOBJ oldFont = ::SelectObject(hdc, reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)));
-    const int dashWidth = TextWidth(hdc, "-");
-    const int paddedWidth = padded.empty() ? 0 : TextWidth(hdc, padded);
-    ::SelectObject(hdc, oldFont);
-    ::ReleaseDC(m_editLog.m_hWnd, hdc);
+    const CFontDC dc(m_editLog.m_hWnd, reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)));
+    const int dashWidth = TextWidth(dc.Get(), "-");
+    const int paddedWidth = padded.empty() ? 0 : TextWidth(dc.Get(), padded);
     const RuledLine line = ComputeRuledLine(available, dashWidth, paddedWidth, !text.empty());
     return std::string(static_cast<size_t>(line.nLeft), '-') + padded +
            std::string(static_cast<size_t>(line.nRight), '-') + "\r\n";

@@ -37,6 +37,30 @@ protected:
     void SetStatusText(int baseId, int captionId, int secondCaptionId = 0);
 };
 
+// A window's device context with the window's font selected, both given back when it goes.
+class CFontDC {
+public:
+    explicit CFontDC(HWND hWnd, HFONT hFont) : m_hWnd(hWnd), m_hDC(::GetDC(hWnd))
+    {
+        m_hOldFont = m_hDC ? ::SelectObject(m_hDC, hFont) : nullptr;
+    }
+    ~CFontDC()
+    {
+        if (!m_hDC)
+            return;
+        ::SelectObject(m_hDC, m_hOldFont);
+        ::ReleaseDC(m_hWnd, m_hDC);
+    }
+    CFontDC(const CFontDC&) = delete;
+    CFontDC& operator=(const CFontDC&) = delete;
+    HDC Get() const { return m_hDC; }
+
+private:
+    HWND m_hWnd;
+    HDC m_hDC;
+    HGDIOBJ m_hOldFont = nullptr;
+};
+
 CInstallApp& GetWizardApp();
 // Button captions as the frame shows them: Next with "  >", Back with "<  ", the others plain.
 std::string GetButtonCaption(int textId);

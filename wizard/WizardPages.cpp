@@ -77,8 +77,8 @@ BOOL CDlgLanguage::OnInitDialog()
     const int current = GetWizardApp().m_nLanguage;
     int selected = -1;
     int widest = 0;
-    const HDC hdc = ::GetDC(m_comboLanguage.m_hWnd);
-    const HGDIOBJ oldFont = ::SelectObject(hdc, reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)));
+    const CFontDC dc(m_comboLanguage.m_hWnd, reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)));
+    const HDC hdc = dc.Get();
     for (const int language : offered) {
         int image = -1;
         if (const HICON hIcon = static_cast<HICON>(::LoadImageA(AfxGetResourceHandle(),
@@ -95,8 +95,6 @@ BOOL CDlgLanguage::OnInitDialog()
         if (::GetTextExtentPoint32A(hdc, name.c_str(), static_cast<int>(name.size()), &size))
             widest = std::max(widest, static_cast<int>(size.cx));
     }
-    ::SelectObject(hdc, oldFont);
-    ::ReleaseDC(m_comboLanguage.m_hWnd, hdc);
     m_comboLanguage.SendMessage(CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + DROPDOWN_EXTRA));
     m_comboLanguage.SetCurSel(selected);
     return TRUE;
