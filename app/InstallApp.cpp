@@ -96,7 +96,8 @@ CInstallApp::~CInstallApp() = default;
 bool CInstallApp::InitInstance()
 {
     m_nExitCode = StartUp();
-    // The wizard runs here once it exists.
+    if (m_nExitCode == STARTUP_DONE)
+        RunInstallWizard();
     return false;
 }
 
@@ -280,7 +281,8 @@ void CInstallApp::SetLanguage(int language)
 {
     m_nLanguage = language;
     UpdateAppName();
-    // The wizard frame re-texts itself here once it exists.
+    if (m_pWizard)
+        m_pWizard->RefreshTexts();
     if (!HasInstallerTexts(language)) {
         const std::string message = FormatText(IDS_INSTALLER_IN_ENGLISH, GetProductName(true));
         ShowMessageBox(message.c_str(), "", MB_ICONINFORMATION | MB_OK);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Handles.h"
+#include "InstallContext.h"
 #include "NamedObjects.h"
 #include "StartupRules.h"
 #include "UninstallLog.h"
@@ -10,7 +11,16 @@
 
 #include <string>
 
-class CInstallApp : public CWinApp {
+// What the application asks of the wizard window while it runs.
+class IWizardWindow {
+public:
+    virtual ~IWizardWindow() = default;
+    virtual bool IsInstallCompleted() const = 0;
+    // Every text of the window and its pages in the current language.
+    virtual void RefreshTexts() = 0;
+};
+
+class CInstallApp : public CWinApp, public IInstallContext {
 public:
     CInstallApp();
     ~CInstallApp() override;
@@ -29,8 +39,10 @@ public:
     CUninstallLog m_uninstallLog;
 
     // Start-up, then the wizard; always false, so the framework runs no message loop. The exit code is
-    // the StartupResult.
+    // the StartupResult (0 once the wizard ran, whatever its result).
     bool InitInstance() override;
+    // Runs the wizard modally as the application's main window (defined with the wizard's windows).
+    void RunInstallWizard();
 
     // Start-up steps up to the wizard: single instance, language, rights, product closed, Windows version,
     // installed version, previous log, default folders and choices. Returns STARTUP_DONE when the wizard
@@ -39,25 +51,41 @@ public:
 
     // Product identity.
     std::string GetTitle(bool bProduct) const;  // "Installer -- Sarventa 5.23i"
-    std::string GetProductName(bool bNoVersion) const { return GetProductNameFor(m_nLanguage, bNoVersion); }
+    std::string GetProductName(bool bNoVersion) const override { return GetProductNameFor(m_nLanguage, bNoVersion); }
     std::string GetShortProductName() const { return GetShortProductNameFor(m_nLanguage); }
     // m_nInstallStatus; for 2 and -1 the installed version is copied into *pVersion when given.
-    int GetInstallStatus(std::string* pVersion = nullptr) const;
+    int GetInstallStatus(std::string* pVersion = nullptr) const override;
 
     // Texts by their French id: the current language's id, its text, and the text with %1 and %2 filled.
     int GetTextId(int baseId) const;
-    std::string LoadText(int baseId) const;
-    std::string FormatText(int baseId, const std::string& arg1, const std::string& arg2 = "") const;
-    // Changes the language and the application name; tells the user when the installer stays in English.
+    std::string LoadText(int baseId) const override;
+    std::string FormatText(int baseId, const std::string& arg1, const std::string& arg2 = "") const override;
+    // Changes the language and the application name and re-texts the wizard; tells the user when the
+    // installer stays in English.
     void SetLanguage(int language);
+
+    // The wizard window while it runs (it registers itself), else null.
+    IWizardWindow* m_pWizard = nullptr;
+    // The wizard's installation-completed flag; false without a wizard.
+    bool IsInstallComplete() const { return m_pWizard && m_pWizard->IsInstallCompleted(); }
 
     // Copies the payload resource (type 260, name 134) into a new temporary file "qu*.tmp" and keeps its
     // path in m_strPayloadFile. The file stays open until DeletePayloadFile, and nobody else may write,
     // rename or delete it meanwhile (readers must share writing). On failure error receives "%08x (%s)"
     // with the system error code and the failing step, and no temporary file is left behind.
-    bool CopyPayloadToTemp(std::string& error);
+    bool CopyPayloadToTemp(std::string& error) override;
     // Closes and deletes the temporary payload file.
-    void DeletePayloadFile();
+    void DeletePayloadFile() override;
+
+    // The install sequence's view of the context.
+    const std::string& GetInstallFolder() const override { return m_strInstallFolder; }
+    const std::string& GetStartMenuFolder() const override { return m_strStartMenuFolder; }
+    bool WantsStartMenuShortcut() const override { return m_bStartMenuShortcut; }
+    bool WantsDesktopShortcut() const override { return m_bDesktopShortcut; }
+    int GetLanguage() const override { return m_nLanguage; }
+    CUninstallLog& GetUninstallLog() override { return m_uninstallLog; }
+    CNamedMutex& GetInstallerMutex() override { return m_installerMutex; }
+    const std::string& GetPayloadFile() const override { return m_strPayloadFile; }
 
 private:
     FileHandle m_payloadHold;  // the payload copy's own handle, held from its creation to its deletion

@@ -1,9 +1,12 @@
 #include "InstallSequence.h"
 
 #include "Handles.h"
-#include "InstallApp.h"
+#include "InstallContext.h"
 #include "InstallRules.h"
 #include "NamedObjects.h"
+#include "StartupRules.h"
+#include "UninstallLog.h"
+#include "WinApp.h"
 #include "Security.h"
 #include "Shortcut.h"
 
@@ -85,20 +88,20 @@ bool CInstallSequence::RunInstallSequence()
     m_progress.ShowProgress();
 
     PayloadExtractor extractor;
-    extractor.SetInstallFolder(m_app.m_strInstallFolder);
+    extractor.SetInstallFolder(m_app.GetInstallFolder());
     extractor.SetSamplesFolder(m_app.FormatText(IDS_SAMPLES_FOLDER, m_app.GetProductName(true)));
     extractor.SetCallback(&CInstallSequence::InstallCallback, this);
-    if (!extractor.Extract(m_app.m_strPayloadFile.c_str())) {
+    if (!extractor.Extract(m_app.GetPayloadFile().c_str())) {
         m_nFailureKind = extractor.GetErrorKind();
         const std::string code = FormatExtractionErrorCode(m_nFailureKind, extractor.GetSystemError());
         m_progress.SetStatusText(m_app.FormatText(IDS_INSTALL_FAILED, code));
         m_app.DeletePayloadFile();
-        m_app.m_uninstallLog.Rollback();
+        m_app.GetUninstallLog().Rollback();
         return false;
     }
 
     ProtectPrograms();
-    if (m_app.m_bStartMenuShortcut || m_app.m_bDesktopShortcut)
+    if (m_app.WantsStartMenuShortcut() || m_app.WantsDesktopShortcut())
         m_bShortcutsOk = CreateShortcuts();
     m_bRegistrationOk = WriteRegistration();
     m_bLogSaved = SaveInstallationData();
@@ -136,7 +139,7 @@ int CInstallSequence::OnEvent(const ExtractEvent& event)
     case EXTRACT_FILE_END:
         if (event.nKind == ENTRY_SHARED_DATA && event.pszPath)
             GrantUsersAccess(event.pszPath, SHARED_DATA_ACCESS, 0);
-        m_app.m_uninstallLog.SetStatus(true, nullptr);
+        m_app.GetUninstallLog().SetStatus(true, nullptr);
         AppendResult(true);
         return EXTRACT_CONTINUE;
     case EXTRACT_VERIFY: {
@@ -148,10 +151,10 @@ int CInstallSequence::OnEvent(const ExtractEvent& event)
     case EXTRACT_END:
         AppendResult(true);
         // The extractor has cleared the current path by now: refresh the installation folder instead.
-        SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHA, m_app.m_strInstallFolder.c_str(), nullptr);
+        SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHA, m_app.GetInstallFolder().c_str(), nullptr);
         return EXTRACT_CONTINUE;
     case EXTRACT_FAILED:
-        m_app.m_uninstallLog.SetStatus(false, nullptr);
+        m_app.GetUninstallLog().SetStatus(false, nullptr);
         AppendResult(false);
         return EXTRACT_STOP;
     default:
@@ -164,7 +167,7 @@ int CInstallSequence::OnFileBegin(const ExtractEvent& event)
     if (!event.pszPath)
         return EXTRACT_CONTINUE;
     const char* path = event.pszPath;
-    CUninstallLog& log = m_app.m_uninstallLog;
+    CUninstallLog& log = m_app.GetUninstallLog();
     const bool keptFile = event.nKind == ENTRY_SHARED_DATA && log.IsKeptFile(path);
     const bool exists = event.nKind == ENTRY_SHARED_DATA && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
     switch (DecideEntry(event.nKind, m_app.GetInstallStatus(), keptFile, exists)) {
@@ -204,7 +207,7 @@ void CInstallSequence::ProtectPrograms()
 bool CInstallSequence::CreateOneShortcut(int selector, const std::string& folder, const std::string& target,
                                          const std::string& name)
 {
-    CUninstallLog& log = m_app.m_uninstallLog;
+    CUninstallLog& log = m_app.GetUninstallLog();
     log.AddShortcut(selector, folder.c_str());
     std::string link;
     if (CreateShortcut(target.c_str(), folder.c_str(), name.c_str(), &link)) {
@@ -222,13 +225,13 @@ bool CInstallSequence::CreateShortcuts()
     m_progress.AppendLine(text, false);
     bool ok = true;
     const std::string programName = m_app.GetProductName(false);
-    if (m_app.m_bStartMenuShortcut) {
-        const std::string& folder = m_app.m_strStartMenuFolder;
+    if (m_app.WantsStartMenuShortcut()) {
+        const std::string& folder = m_app.GetStartMenuFolder();
         ok = CreateOneShortcut(0, folder, m_strProgramPath, programName) && ok;
         const std::string uninstallName = m_app.FormatText(IDS_UNINSTALL_SHORTCUT, m_app.GetProductName(true));
         ok = CreateOneShortcut(1, folder, m_strUninstallerPath, uninstallName) && ok;
     }
-    if (m_app.m_bDesktopShortcut) {
+    if (m_app.WantsDesktopShortcut()) {
         char desktop[MAX_PATH] = {};
         const HWND owner = m_progress.GetOwnerWindow();
         if (!SHGetSpecialFolderPathA(owner, desktop, CSIDL_COMMON_DESKTOPDIRECTORY, FALSE) &&
@@ -258,7 +261,7 @@ bool CInstallSequence::WriteRegistration()
             ok = false;
         } else {
             // An existing key is saved before it changes; a created one is deleted on undo.
-            m_app.m_uninstallLog.AddUninstallKey(disposition == REG_OPENED_EXISTING_KEY ? product.Get() : nullptr);
+            m_app.GetUninstallLog().AddUninstallKey(disposition == REG_OPENED_EXISTING_KEY ? product.Get() : nullptr);
             const HKEY key = product.Get();
             // Only the name and the uninstall command are essential; the rest is information.
             ok = SetStringValue(key, "DisplayName", m_app.GetProductName(false)) && ok;
@@ -272,9 +275,9 @@ bool CInstallSequence::WriteRegistration()
             SetStringValue(key, "HelpTelephone", PUBLISHER_TELEPHONE);
             SetDwordValue(key, "NoModify", 1);
             SetDwordValue(key, "NoRepair", 1);
-            SetDwordValue(key, "QuLanguage", static_cast<DWORD>(m_app.m_nLanguage));
+            SetDwordValue(key, "QuLanguage", static_cast<DWORD>(m_app.GetLanguage()));
             product.Close();
-            m_app.m_uninstallLog.SetStatus(ok, nullptr);
+            m_app.GetUninstallLog().SetStatus(ok, nullptr);
         }
     }
     uninstall.Close();
@@ -287,7 +290,7 @@ bool CInstallSequence::WriteRegistration()
 
 bool CInstallSequence::RunRegistration()
 {
-    m_app.m_uninstallLog.AddSelfRegistration();
+    m_app.GetUninstallLog().AddSelfRegistration();
 
     char program[MAX_PATH] = {};
     if (GetOsVersionInfo().dwPlatformId == VER_PLATFORM_WIN32_NT) {
@@ -302,7 +305,7 @@ bool CInstallSequence::RunRegistration()
     lstrcpynA(folder, m_strProgramPath.c_str(), MAX_PATH);
     PathRemoveFileSpecA(folder);
 
-    m_app.m_installerMutex.Release();
+    m_app.GetInstallerMutex().Release();
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -313,8 +316,8 @@ bool CInstallSequence::RunRegistration()
                          CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, HIGH_PRIORITY_CLASS, nullptr,
                                         folder[0] ? folder : nullptr, &startup, &info);
     if (!started) {
-        m_app.m_installerMutex.Wait(0);
-        m_app.m_uninstallLog.SetStatus(false, nullptr);
+        m_app.GetInstallerMutex().Wait(0);
+        m_app.GetUninstallLog().SetStatus(false, nullptr);
         return false;
     }
     KernelHandle process(info.hProcess);
@@ -323,9 +326,9 @@ bool CInstallSequence::RunRegistration()
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process.Get(), &exitCode))
         exitCode = 0;
-    m_app.m_installerMutex.Wait(0);
+    m_app.GetInstallerMutex().Wait(0);
     const bool ok = exitCode == REGISTRATION_SUCCEEDED;
-    m_app.m_uninstallLog.SetStatus(ok, nullptr);
+    m_app.GetUninstallLog().SetStatus(ok, nullptr);
     if (ok)
         SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
     return ok;
@@ -343,7 +346,7 @@ bool CInstallSequence::SaveInstallationData()
     // Without a log path Save still runs, on an empty path that it cannot create: it discards the backups
     // of this run, which would otherwise stay in the temporary folder.
     const bool saved =
-        m_app.m_uninstallLog.Save(havePath ? path : "", m_app.m_strInstallFolder, m_app.m_strStartMenuFolder);
+        m_app.GetUninstallLog().Save(havePath ? path : "", m_app.GetInstallFolder(), m_app.GetStartMenuFolder());
     const bool ok = havePath && saved;
     AppendResult(ok);
     return ok;

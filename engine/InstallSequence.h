@@ -10,7 +10,7 @@
 
 #include <string>
 
-class CInstallApp;
+class IInstallContext;
 
 // The page-side effects of the sequence: the status line, the log box and the progress bar.
 class IInstallProgress {
@@ -35,7 +35,7 @@ constexpr const char* PUBLISHER_TELEPHONE = "+1 555 0100 523";
 
 class CInstallSequence {
 public:
-    CInstallSequence(CInstallApp& app, IInstallProgress& progress) : m_app(app), m_progress(progress) {}
+    CInstallSequence(IInstallContext& app, IInstallProgress& progress) : m_app(app), m_progress(progress) {}
     virtual ~CInstallSequence() = default;
     CInstallSequence(const CInstallSequence&) = delete;
     CInstallSequence& operator=(const CInstallSequence&) = delete;
@@ -72,7 +72,7 @@ private:
     bool SaveInstallationData();
     void AppendResult(bool ok);
 
-    CInstallApp& m_app;
+    IInstallContext& m_app;
     IInstallProgress& m_progress;
     int m_nFailureKind = EXTRACT_ERROR_NONE;
     bool m_bShortcutsOk = false;

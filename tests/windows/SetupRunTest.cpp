@@ -1,6 +1,8 @@
-// setup.exe without its wizard: installs the product into the prefix's standard folders with the start-up
-// choices, writes the registration, the links and "Uninstall.ulog", and on a second run updates over the
-// first. Every test starts from a machine without the product and removes it again.
+// setup.exe driven through its wizard's quick path by control ids from this process: installs the product
+// into the prefix's standard folders with the start-up choices, writes the registration, the links and
+// "Uninstall.ulog", and on a second run updates over the first. Every test starts from a machine without the
+// product and removes it again.
+#include "QuickInstall.h"
 #include "TestSupport.h"
 #include "UninstallLog.h"
 
@@ -190,7 +192,6 @@ protected:
         m_menuPublisher = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Quillon & Partners";
         m_menu = m_menuPublisher + "\\Sarventa 5";
         m_desktopLink = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Sarventa 5.23i.lnk";
-        m_log = TestRoot() + "\\setup-log.txt";
         Clean();
         GetTempPathA(MAX_PATH, m_temp);
         m_tempBefore = TempFilesIn(m_temp);
@@ -211,30 +212,16 @@ protected:
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plankora 5");
         SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
         SHDeleteKeyA(HKEY_CLASSES_ROOT, "Plankora.Document");
-        DeleteFileA(m_log.c_str());
     }
 
-    // Runs setup.exe with its log text going to m_log; returns its exit code.
+    // Runs setup.exe through the wizard's quick path; returns its exit code, the log box text in m_log.
     DWORD RunSetup()
     {
-        CreateDirectoryA(TestRoot().c_str(), nullptr);
-        DeleteFileA(m_log.c_str());
-        SetEnvironmentVariableA("QU_SETUP_LOG", m_log.c_str());
-        std::string command = "\"" + WinPath(QU_SETUP_EXE) + "\"";
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        const BOOL started =
-            CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-        SetEnvironmentVariableA("QU_SETUP_LOG", nullptr);
-        if (!started)
-            return 1000;
-        DWORD exitCode = 1001;
-        if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(pi.hProcess, &exitCode);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-        return exitCode;
+        const QuickInstallResult run = RunQuickInstallation(WinPath(QU_SETUP_EXE));
+        EXPECT_TRUE(run.bShown);
+        EXPECT_TRUE(run.bCompleted) << run.log;
+        m_log = run.log;
+        return run.exitCode;
     }
 
     std::string m_publisher, m_install, m_shared, m_samples, m_menuPublisher, m_menu, m_desktopLink, m_log;
@@ -254,7 +241,7 @@ TEST_F(SetupRun, InstallsTheProductWithRegistrationLinksAndLog)
     EXPECT_TRUE(GetFileAttributesA(uninstaller.c_str()) & FILE_ATTRIBUTE_READONLY);
 
     // Every step of the log box ends in OK.
-    const std::string text = ReadFileBytes(m_log);
+    const std::string text = m_log;
     for (const char* step : {"Preparing Installation...OK\r\n", "Data Control...OK\r\n",
                              "Shortcuts Creation...OK\r\n", "Registry Data Writing...OK\r\n",
                              "Installation Data Writing...OK\r\n"})
@@ -353,7 +340,7 @@ TEST_F(SetupRun, ASecondRunUpdatesOverTheFirstAndMergesTheLog)
     ASSERT_TRUE(WriteFileBytes(shared, "settings changed by the user"));
 
     ASSERT_EQ(RunSetup(), 0u);
-    EXPECT_EQ(ReadFileBytes(m_log).find("Failed"), std::string::npos) << ReadFileBytes(m_log);
+    EXPECT_EQ(m_log.find("Failed"), std::string::npos) << m_log;
     EXPECT_EQ(ReadFileBytes(shared), "settings changed by the user");
     const std::string logText = ReadFileBytes(logPath);
     EXPECT_NE(logText.find("// Install Sarventa 5.23i -- Update (Sarventa 5.23i)\r\n"), std::string::npos) << logText;

@@ -52,7 +52,59 @@ BOOL CALLBACK FindDialogOfThread(HWND hwnd, LPARAM param)
     return TRUE;
 }
 
+struct ProcessDialogSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogOfProcess(HWND hwnd, LPARAM param)
+{
+    auto* search = reinterpret_cast<ProcessDialogSearch*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(hwnd, &processId);
+    char cls[16] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (processId == search->processId && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct DescendantSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindDescendantById(HWND hwnd, LPARAM param)
+{
+    auto* search = reinterpret_cast<DescendantSearch*>(param);
+    if (GetDlgCtrlID(hwnd) != search->id)
+        return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
 }  // namespace
+
+HWND WaitForProcessDialog(DWORD processId, DWORD timeout)
+{
+    ProcessDialogSearch search = {processId, nullptr};
+    WaitUntil(
+        [&] {
+            EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeout);
+    return search.found;
+}
+
+HWND FindDescendant(HWND parent, int id)
+{
+    DescendantSearch search = {id, nullptr};
+    EnumChildWindows(parent, FindDescendantById, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 HWND WaitForDialog(DWORD threadId, HWND other, DWORD timeout)
 {

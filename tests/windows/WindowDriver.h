@@ -28,6 +28,10 @@ private:
 
 // A visible top-level dialog (#32770) of the thread, other than other; null after timeout ms.
 HWND WaitForDialog(DWORD threadId, HWND other = nullptr, DWORD timeout = 20000);
+// A visible top-level dialog (#32770) of another process; null after timeout ms.
+HWND WaitForProcessDialog(DWORD processId, DWORD timeout = 30000);
+// The first window below parent (at any depth, pages included) with the control id; null when none.
+HWND FindDescendant(HWND parent, int id);
 // Waits until condition holds, checking every 10 ms; false after timeout ms.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeout = 5000);
 

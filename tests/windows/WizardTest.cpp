@@ -1,0 +1,652 @@
+// The installer's wizard in process: the real frame and pages from the installer's resources, driven by
+// control ids from the test thread while the wizard runs modally on a thread of its own.
+#include "DialogTestSupport.h"
+#include "InstallDlg.h"
+#include "Languages.h"
+#include "TestSupport.h"
+#include "Texts.h"
+#include "WindowDriver.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int ID_BACK = 3;
+constexpr int ID_STATUS = 1003;
+
+std::string Trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+class Wizard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_root = FreshFolder("wizard");
+        m_app.m_nLanguage = LANGUAGE_ENGLISH;
+        m_app.m_strInstallFolder = m_root + "\\Product";
+        char programs[MAX_PATH] = {};
+        SHGetSpecialFolderPathA(nullptr, programs, CSIDL_COMMON_PROGRAMS, FALSE);
+        m_app.m_strStartMenuFolder = std::string(programs) + "\\Quillon & Partners\\Sarventa 5";
+        m_app.m_uninstallLog.Load(nullptr, m_app.GetProductName(false));
+    }
+    void TearDown() override
+    {
+        Close();
+        RemoveTree(m_root);
+    }
+
+    void Open()
+    {
+        m_run = std::make_unique<ModalRun>(m_dlg);
+        m_hwnd = m_run->hwnd;
+        ASSERT_NE(m_hwnd, nullptr);
+    }
+    // Ends the run without a question.
+    void Close()
+    {
+        if (!m_run)
+            return;
+        if (IsWindow(m_hwnd)) {
+            m_dlg.m_bInstallComplete = true;
+            PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        }
+        EXPECT_TRUE(m_run->thread.Join());
+        m_run.reset();
+    }
+    void Press(int id) { SendMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    HWND Page(int index) const { return m_dlg.m_pPages[index]->m_hWnd; }
+    std::string PageText(int index, int id) const { return GetItemText(Page(index), id); }
+    bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(m_hwnd, id)) != FALSE; }
+    int DefaultButton() const { return LOWORD(SendMessageA(m_hwnd, DM_GETDEFID, 0, 0)); }
+    DWORD Thread() const { return m_run->thread.Id(); }
+    // Walks to a page with Next (advanced mode reaches every page).
+    void GoTo(int page)
+    {
+        while (m_dlg.m_nCurrentPage < page)
+            Press(IDOK);
+        ASSERT_EQ(m_dlg.m_nCurrentPage, page);
+    }
+    void SetMethod(bool advanced)
+    {
+        CheckRadioButton(Page(PAGE_METHOD), 1018, 1019, advanced ? 1019 : 1018);
+    }
+
+    CInstallApp m_app;
+    CInstallDlg m_dlg;
+    std::unique_ptr<ModalRun> m_run;
+    HWND m_hwnd = nullptr;
+    std::string m_root;
+};
+
+TEST_F(Wizard, NextAndBackFollowTheMoveTablesInBothModes)
+{
+    Open();
+    EXPECT_EQ(m_dlg.m_nCurrentPage, 0);
+    const struct {
+        bool advanced;
+        int button, page;
+    } steps[] = {
+        {false, IDOK, 1}, {false, IDOK, 4}, {false, ID_BACK, 1}, {true, IDOK, 2},   {true, IDOK, 3},
+        {true, IDOK, 4},  {true, ID_BACK, 3}, {true, ID_BACK, 2}, {true, ID_BACK, 1}, {false, ID_BACK, 0},
+    };
+    for (const auto& s : steps) {
+        if (m_dlg.m_nCurrentPage == PAGE_METHOD)
+            SetMethod(s.advanced);
+        Press(s.button);
+        EXPECT_EQ(m_dlg.m_nCurrentPage, s.page);
+        for (int i = 0; i < PAGE_COUNT; ++i)
+            EXPECT_EQ(IsWindowVisible(Page(i)) != FALSE, i == s.page) << "page " << i;
+    }
+    // The method page saved the choice before the skipping rule ran.
+    EXPECT_FALSE(m_app.m_bAdvanced);
+}
+
+TEST_F(Wizard, ButtonsAndStatusLinePerPage)
+{
+    Open();
+    const struct {
+        int page;
+        const char* next;
+        bool back;
+        const char* status;
+    } pages[] = {
+        {0, "Next  >", false, "Click on 'Next  >' to continue."},
+        {1, "Next  >", true, "Click on 'Next  >' to continue."},
+        {2, "Next  >", true, "Click on 'Next  >' to continue."},
+        {3, "Next  >", true, "Click on 'Next  >' to continue."},
+        {4, "Install", true, "Click on 'Install' to start Installation."},
+    };
+    m_app.m_bAdvanced = true;
+    for (const auto& p : pages) {
+        GoTo(p.page);
+        if (p.page == PAGE_METHOD)
+            SetMethod(true);
+        EXPECT_EQ(GetItemText(m_hwnd, IDOK), p.next) << p.page;
+        EXPECT_EQ(GetItemText(m_hwnd, ID_BACK), "<  Back");
+        EXPECT_EQ(GetItemText(m_hwnd, IDCANCEL), "Cancel");
+        EXPECT_EQ(Enabled(ID_BACK), p.back) << p.page;
+        EXPECT_TRUE(Enabled(IDOK));
+        EXPECT_TRUE(Enabled(IDCANCEL));
+        EXPECT_EQ(DefaultButton(), IDOK);
+        EXPECT_EQ(FocusOf(Thread()), GetDlgItem(m_hwnd, IDOK));
+        EXPECT_EQ(PageText(p.page, ID_STATUS), p.status) << p.page;
+    }
+}
+
+TEST_F(Wizard, TheFrameGrowsToTheLargestPageAndEveryPageFillsTheArea)
+{
+    Open();
+    const auto dlu = [this](int x, int y) {
+        RECT rc = {0, 0, x, y};
+        MapDialogRect(m_hwnd, &rc);
+        return rc;
+    };
+    const RECT panel = GetItemRect(m_hwnd, 1005);
+    const RECT page = dlu(278, 112);
+    for (int i = 0; i < PAGE_COUNT; ++i) {
+        RECT rc = {};
+        GetWindowRect(Page(i), &rc);
+        MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&rc), 2);
+        EXPECT_EQ(rc.left, panel.right) << i;
+        EXPECT_EQ(rc.top, 0) << i;
+        EXPECT_EQ(rc.right - rc.left, page.right) << i;
+        EXPECT_EQ(rc.bottom - rc.top, GetItemRect(m_hwnd, 1002).top) << i;
+    }
+    const SIZE client = GetClientSize(m_hwnd);
+    EXPECT_EQ(client.cx, panel.right + page.right);
+    EXPECT_EQ(client.cy, dlu(273, 139).bottom);
+    // The buttons keep their distance to the right edge; the separator spans the new width.
+    const RECT exitButton = GetItemRect(m_hwnd, IDCANCEL);
+    EXPECT_EQ(client.cx - exitButton.left, dlu(273, 0).right - dlu(216, 0).right);
+    EXPECT_NEAR(GetItemRect(m_hwnd, 1002).right, client.cx, 2);
+    EXPECT_EQ(GetItemRect(m_hwnd, 1002).top, GetItemRect(m_hwnd, 1005).bottom);
+    // The language page (251 by 84) grew by 27 by 28 units: its status line moved down with it.
+    const RECT status = GetItemRect(Page(PAGE_LANGUAGE), ID_STATUS);
+    EXPECT_EQ(status.top, dlu(0, 69).bottom + page.bottom - dlu(0, 84).bottom);
+}
+
+TEST_F(Wizard, TheLanguageListOffersElevenLanguagesInOrderWithTheCurrentOneSelected)
+{
+    m_app.m_nLanguage = 11;  // Italian
+    Open();
+    const HWND combo = GetDlgItem(Page(PAGE_LANGUAGE), 1023);
+    const std::vector<LPARAM> expected = {0, 1, 2, 3, 11, 4, 5, 14, 7, 9, 10};
+    std::vector<LPARAM> data;
+    const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        COMBOBOXEXITEMA item = {};
+        item.mask = CBEIF_LPARAM | CBEIF_IMAGE;
+        item.iItem = i;
+        ASSERT_TRUE(SendMessageA(combo, CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        data.push_back(item.lParam);
+        EXPECT_EQ(item.iImage, i) << "every language has its flag";
+    }
+    EXPECT_EQ(data, expected);
+    EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 4);
+}
+
+TEST_F(Wizard, ChoosingALanguageRetextsTheFrameAndEveryPageAtOnce)
+{
+    Open();
+    Press(IDOK);
+    Press(ID_BACK);
+    const bool backBefore = Enabled(ID_BACK), nextBefore = Enabled(IDOK);
+    const HWND combo = GetDlgItem(Page(PAGE_LANGUAGE), 1023);
+    SendMessageA(combo, CB_SETCURSEL, 0, 0);  // French, first in the list
+    SendMessageA(Page(PAGE_LANGUAGE), WM_COMMAND, MAKEWPARAM(1023, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    ASSERT_EQ(m_app.m_nLanguage, LANGUAGE_FRENCH);
+    const auto french = [](int id) { return LoadLanguageText(LANGUAGE_FRENCH, id); };
+    EXPECT_EQ(GetWindowTextString(m_hwnd), m_app.GetTitle(true));
+    EXPECT_NE(GetWindowTextString(m_hwnd).find("Plankora"), std::string::npos);
+    EXPECT_EQ(GetItemText(m_hwnd, IDOK), french(1006) + "  >");
+    EXPECT_EQ(GetItemText(m_hwnd, ID_BACK), "<  " + french(1005));
+    EXPECT_EQ(GetItemText(m_hwnd, IDCANCEL), french(1002));
+    char about[256] = {};
+    GetMenuStringA(GetSystemMenu(m_hwnd, FALSE), 0x10, about, sizeof about, MF_BYCOMMAND);
+    EXPECT_EQ(std::string(about), "&" + FormatMessageText(french(1003), french(1000)) + "...");
+    EXPECT_EQ(PageText(PAGE_LANGUAGE, 1022), french(1014));
+    EXPECT_EQ(PageText(PAGE_METHOD, 1018), french(1016));
+    EXPECT_EQ(PageText(PAGE_FOLDER, 1006), french(1008) + "...");
+    EXPECT_EQ(PageText(PAGE_SHORTCUT, 1010), french(1113));
+    EXPECT_EQ(PageText(PAGE_PROGRESS, ID_STATUS), FormatMessageText(french(1108), french(1007)));
+    EXPECT_EQ(PageText(PAGE_INFO, ID_STATUS), FormatMessageText(french(1107), french(1004)));
+    EXPECT_EQ(Enabled(ID_BACK), backBefore);
+    EXPECT_EQ(Enabled(IDOK), nextBefore);
+}
+
+TEST_F(Wizard, ExitAsksExceptWhereTheStatusSaysOtherwise)
+{
+    const struct {
+        int status, page, answer;
+        bool asked, closed;
+    } cases[] = {
+        {0, 0, IDNO, true, false}, {0, 1, IDYES, true, true}, {1, 0, 0, false, true},
+        {1, 1, IDNO, true, false}, {-1, 0, 0, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("status " + std::to_string(c.status) + " page " + std::to_string(c.page));
+        m_app.m_nInstallStatus = c.status;
+        m_app.m_strInstalledVersion = "Sarventa 6.0";
+        CInstallDlg dlg;
+        ModalRun run(dlg);
+        ASSERT_NE(run.hwnd, nullptr);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(run.hwnd, IDOK)) != FALSE, c.status != -1);
+        EXPECT_EQ(LOWORD(SendMessageA(run.hwnd, DM_GETDEFID, 0, 0)), IDOK);
+        if (c.page == 1)
+            SendMessageA(run.hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        PostMessageA(run.hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        if (c.asked) {
+            EXPECT_EQ(AnswerMessageBox(run.thread.Id(), c.answer, run.hwnd),
+                      "Installation is not complete.\r\n\r\nDo you still confirm exit Installation ?");
+        }
+        EXPECT_EQ(run.thread.Join(c.closed ? 5000 : 300), c.closed);
+        if (!c.closed) {
+            dlg.m_bInstallComplete = true;
+            PostMessageA(run.hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            ASSERT_TRUE(run.thread.Join());
+            EXPECT_EQ(run.result, IDOK);
+        } else {
+            EXPECT_EQ(run.result, IDCANCEL);
+        }
+    }
+}
+
+TEST_F(Wizard, LanguagePageTextsPerInstallationStatus)
+{
+    const struct {
+        int status;
+        const char* state;
+        const char* line;
+    } cases[] = {
+        {0, "'Sarventa 5.23i' Installation.", "Click on 'Next  >' to continue."},
+        {1, "'Sarventa 5.23i' is already installed.\r\nDo you confirm Reinstallation ?",
+         "Click on 'Next  >' to continue or on 'Cancel' to exit Installation."},
+        {-1, "'Sarventa 5.23i' Installation.\r\nA more recent Version (Sarventa 6.0) is already installed.",
+         "Click on 'Cancel' to exit Installation."},
+        {2, "Update from 'Sarventa 6.0' to 'Sarventa 5.23i'.", "Click on 'Next  >' to continue."},
+    };
+    for (const auto& c : cases) {
+        m_app.m_nInstallStatus = c.status;
+        m_app.m_strInstalledVersion = "Sarventa 6.0";
+        CInstallDlg dlg;
+        ModalRun run(dlg);
+        ASSERT_NE(run.hwnd, nullptr);
+        EXPECT_EQ(GetItemText(dlg.m_pPages[0]->m_hWnd, 1016), c.state);
+        EXPECT_EQ(GetItemText(dlg.m_pPages[0]->m_hWnd, ID_STATUS), c.line);
+        // The folder of an existing installation cannot be changed.
+        const HWND folder = dlg.m_pPages[PAGE_FOLDER]->m_hWnd;
+        EXPECT_EQ((GetWindowLongA(GetDlgItem(folder, 1007), GWL_STYLE) & ES_READONLY) != 0, c.status != 0);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(folder, 1006)) != FALSE, c.status == 0);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(folder, 1009)) != FALSE, c.status == 0);
+        dlg.m_bInstallComplete = true;
+        EXPECT_TRUE(run.Cancel());
+    }
+}
+
+TEST_F(Wizard, TheFolderPageRefusesRelativeAndInvalidFoldersAndStays)
+{
+    m_app.m_bAdvanced = true;
+    Open();
+    GoTo(PAGE_FOLDER);
+    for (const char* bad : {"Plankora", "\\Plankora", "C:Plankora", "C:\\Pro|gram"}) {
+        SetItemText(Page(PAGE_FOLDER), 1007, bad);
+        PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        char text[512] = {};
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_BAD_PATHNAME, 0,
+                       text, sizeof text, nullptr);
+        EXPECT_EQ(Trimmed(AnswerMessageBox(Thread(), IDOK, m_hwnd)), Trimmed(text)) << bad;
+        EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_FOLDER) << bad;
+        EXPECT_EQ(m_app.m_strInstallFolder, m_root + "\\Product");
+    }
+    // More than 260 characters: the framework's own message.
+    SetItemText(Page(PAGE_FOLDER), 1007, "C:\\" + std::string(258, 'a'));
+    PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_EQ(AnswerMessageBox(Thread(), IDOK, m_hwnd), "Please enter no more than 260 characters.");
+    SetItemText(Page(PAGE_FOLDER), 1007, "\\\\server\\share\\My Folder");
+    Press(IDOK);
+    EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_SHORTCUT);
+    EXPECT_EQ(m_app.m_strInstallFolder, "\\\\server\\share\\My Folder");
+}
+
+TEST_F(Wizard, TheStartMenuCheckBoxEnablesItsFolderAndTheRootShowsEmpty)
+{
+    m_app.m_bAdvanced = true;
+    Open();
+    GoTo(PAGE_SHORTCUT);
+    const HWND page = Page(PAGE_SHORTCUT);
+    EXPECT_EQ(GetItemText(page, 1007), "Programs\\Quillon & Partners\\Sarventa 5");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, 1007)));
+    for (const bool checked : {false, true}) {
+        SendMessageA(GetDlgItem(page, 1011), BM_CLICK, 0, 0);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(page, 1007)) != FALSE, checked);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(page, 1006)) != FALSE, checked);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, 1010)));
+    }
+    // A folder equal to the root shows an empty relative folder; saving gives the root back.
+    char root[MAX_PATH] = {};
+    SHGetSpecialFolderPathA(nullptr, root, CSIDL_COMMON_STARTMENU, FALSE);
+    Press(ID_BACK);
+    m_app.m_strStartMenuFolder = root;
+    Press(IDOK);
+    EXPECT_EQ(GetItemText(page, 1007), "");
+    SendMessageA(GetDlgItem(page, 1010), BM_CLICK, 0, 0);
+    Press(IDOK);
+    EXPECT_EQ(m_app.m_strStartMenuFolder, std::string(root));
+    EXPECT_FALSE(m_app.m_bDesktopShortcut);
+    EXPECT_TRUE(m_app.m_bStartMenuShortcut);
+}
+
+// The summary's lines, without its ruled header line.
+std::vector<std::string> SummaryLines(const std::string& log)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(log.substr(start, end - start));
+    return lines;
+}
+
+TEST_F(Wizard, TheSummaryShowsTheChoicesAndIsRebuiltWhenTheyChange)
+{
+    m_app.m_bAdvanced = true;
+    Open();
+    const struct {
+        const char* folder;
+        bool menu, desktop;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"C:\\NoBlank", false, false, {"'Sarventa 5.23i' Installation.", "", "Installation Folder : C:\\NoBlank."}},
+        {"C:\\With Blank", false, true,
+         {"'Sarventa 5.23i' Installation.", "", "Installation Folder : \"C:\\With Blank\".",
+          "Creating a Shortcut on the Desktop."}},
+        {"C:\\X", true, false,
+         {"'Sarventa 5.23i' Installation.", "", "Installation Folder : C:\\X.",
+          "Creating a Shortcut in the Start Menu (Folder \"" + m_app.m_strStartMenuFolder + "\")."}},
+    };
+    for (const auto& c : cases) {
+        GoTo(PAGE_FOLDER);
+        SetItemText(Page(PAGE_FOLDER), 1007, c.folder);
+        Press(IDOK);
+        CheckDlgButton(Page(PAGE_SHORTCUT), 1011, c.menu ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(Page(PAGE_SHORTCUT), 1010, c.desktop ? BST_CHECKED : BST_UNCHECKED);
+        Press(IDOK);
+        ASSERT_EQ(m_dlg.m_nCurrentPage, PAGE_PROGRESS);
+        std::vector<std::string> lines = SummaryLines(PageText(PAGE_PROGRESS, 1015));
+        ASSERT_EQ(lines.size(), c.lines.size());
+        // The header: the title between dashes, the odd dash on the right.
+        const std::string& header = lines[1];
+        const size_t title = header.find(" Installation Options ");
+        ASSERT_NE(title, std::string::npos) << header;
+        const size_t right = header.size() - title - 22;
+        EXPECT_GT(title, 3u);
+        EXPECT_TRUE(right == title || right == title + 1) << header;
+        EXPECT_EQ(header.find_first_not_of('-'), title);
+        lines[1].clear();
+        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(SendDlgItemMessageA(Page(PAGE_PROGRESS), 1015, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+        GoTo(PAGE_PROGRESS);
+        Press(ID_BACK);
+        Press(ID_BACK);
+    }
+}
+
+TEST_F(Wizard, AnEmptyLineIsAFullRuleThatFitsTheLogBox)
+{
+    Open();
+    const HWND log = GetDlgItem(Page(PAGE_PROGRESS), 1015);
+    SetWindowTextA(log, "");
+    m_dlg.m_dlgInstall.AppendLine("", false);
+    m_dlg.m_dlgInstall.AppendLine(std::string(200, 'W'), true);
+    const std::string text = GetWindowTextString(log);
+    const size_t end = text.find("\r\n");
+    ASSERT_NE(end, std::string::npos);
+    const std::string rule = text.substr(0, end);
+    EXPECT_EQ(rule.find_first_not_of('-'), std::string::npos);
+    // The rule fills the box: one more dash would not fit.
+    RECT rc = {};
+    GetClientRect(log, &rc);
+    const HDC hdc = GetDC(log);
+    const HGDIOBJ old = SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageA(log, WM_GETFONT, 0, 0)));
+    SIZE size = {}, more = {};
+    GetTextExtentPoint32A(hdc, rule.c_str(), static_cast<int>(rule.size()), &size);
+    GetTextExtentPoint32A(hdc, (rule + "-").c_str(), static_cast<int>(rule.size() + 1), &more);
+    SelectObject(hdc, old);
+    ReleaseDC(log, hdc);
+    const LRESULT margins = SendMessageA(log, EM_GETMARGINS, 0, 0);
+    const int available = rc.right - 2 - LOWORD(margins) - HIWORD(margins);
+    EXPECT_LE(size.cx, available);
+    EXPECT_GT(more.cx, available);
+    // A header wider than the box gets no dashes.
+    EXPECT_EQ(text.substr(end + 2), " " + std::string(200, 'W') + " \r\n");
+}
+
+}  // namespace
+
+namespace {
+
+std::string ShellFolder(int csidl)
+{
+    char buffer[MAX_PATH + 1] = {};
+    SHGetSpecialFolderPathA(nullptr, buffer, csidl, FALSE);
+    return buffer;
+}
+
+// Runs through the wizard with the installer's own payload into a scratch folder, without shortcuts; the
+// registration, shared data and samples that the product leaves elsewhere are removed before and after.
+class WizardInstall : public Wizard {
+protected:
+    void SetUp() override
+    {
+        Wizard::SetUp();
+        m_app.m_bStartMenuShortcut = false;
+        m_app.m_bDesktopShortcut = false;
+        Clean();
+    }
+    void TearDown() override
+    {
+        Wizard::TearDown();
+        Clean();
+    }
+    static void Clean()
+    {
+        RemoveTree(ShellFolder(CSIDL_COMMON_APPDATA) + "\\Quillon & Partners");
+        RemoveTree(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Sarventa Examples");
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plankora 5");
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, "Plankora.Document");
+    }
+    // Presses Install and waits until the run has given Exit back.
+    void Install()
+    {
+        PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        // Back, Next and Exit are disabled while the sequence runs.
+        ASSERT_TRUE(WaitUntil([this] { return !Enabled(ID_BACK) && !Enabled(IDOK) && !Enabled(IDCANCEL); }, 5000));
+        ASSERT_TRUE(WaitUntil([this] { return Enabled(IDCANCEL); }, 60000));
+    }
+    std::string Log() const { return PageText(PAGE_PROGRESS, 1015); }
+};
+
+TEST_F(WizardInstall, AFailedRunIsRolledBackAndInstallRunsAgainToTheInformationPage)
+{
+    const std::string install = m_app.m_strInstallFolder;
+    CreateDirectoryA(install.c_str(), nullptr);
+    const std::string held = install + "\\ReadMe.txt";
+    ASSERT_TRUE(WriteFileBytes(held, "the user's own"));
+    Open();
+    GoTo(PAGE_PROGRESS);
+    {
+        // Held open without delete sharing: the file cannot be replaced.
+        const HANDLE hold = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+        Install();
+        CloseHandle(hold);
+    }
+    EXPECT_FALSE(m_dlg.m_bInstallComplete);
+    EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_PROGRESS);
+    EXPECT_NE(Log().find("Failed"), std::string::npos) << Log();
+    EXPECT_EQ(GetItemText(m_hwnd, IDOK), "Install");
+    EXPECT_EQ(GetItemText(m_hwnd, IDCANCEL), "Cancel");
+    EXPECT_TRUE(Enabled(ID_BACK));
+    EXPECT_TRUE(Enabled(IDOK));
+    EXPECT_EQ(ReadFileBytes(held), "the user's own");
+    EXPECT_EQ(GetFileAttributesA((install + "\\Plankora.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plankora 5",
+                            0, KEY_READ, &key),
+              ERROR_SUCCESS);
+
+    Install();
+    ASSERT_TRUE(m_dlg.m_bInstallComplete) << Log();
+    // The failed run's lines stay above the new run's.
+    const std::string failed = Log().substr(0, Log().rfind("Preparing Installation"));
+    EXPECT_NE(failed.find("ReadMe.txt...Failed"), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("Failed", failed.size()), std::string::npos) << Log();
+    EXPECT_NE(GetFileAttributesA((install + "\\Plankora.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((install + "\\Uninstall.ulog").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(m_dlg.m_dlgInstall.m_strProgramPath, install + "\\Plankora.exe");
+    EXPECT_EQ(m_dlg.m_dlgInstall.m_strUninstallerPath, install + "\\Uninstall.exe");
+    EXPECT_EQ(GetItemText(m_hwnd, IDOK), "Next  >");
+    EXPECT_EQ(GetItemText(m_hwnd, IDCANCEL), "Exit");
+    EXPECT_FALSE(Enabled(ID_BACK));
+    EXPECT_TRUE(Enabled(IDOK));
+    EXPECT_EQ(PageText(PAGE_PROGRESS, ID_STATUS), "Click on 'Next' to continue.");
+    const std::string log = Log();
+
+    Press(IDOK);
+    EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_INFO);
+    EXPECT_EQ(PageText(PAGE_INFO, 1016), "Installation is complete.");
+    EXPECT_EQ(PageText(PAGE_INFO, ID_STATUS), "Click on 'Exit' to exit Installation.");
+    EXPECT_FALSE(Enabled(IDOK));
+    EXPECT_TRUE(Enabled(ID_BACK));
+    EXPECT_EQ(DefaultButton(), IDCANCEL);
+    // Back shows the log as the run left it.
+    Press(ID_BACK);
+    EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_PROGRESS);
+    EXPECT_EQ(Log(), log);
+    EXPECT_FALSE(Enabled(ID_BACK));
+    Press(IDOK);
+    PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(m_run->thread.Join());
+    EXPECT_EQ(m_run->result, IDOK);
+    m_run.reset();
+}
+
+}  // namespace
+
+namespace {
+
+BOOL CALLBACK FindEditBox(HWND child, LPARAM param)
+{
+    char cls[16] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Edit") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(param) = child;
+    return FALSE;
+}
+
+TEST_F(Wizard, TheAboutEntryOpensTheAboutBoxAndMaximisingChangesNothing)
+{
+    Open();
+    char entry[256] = {};
+    GetMenuStringA(GetSystemMenu(m_hwnd, FALSE), 0x10, entry, sizeof entry, MF_BYCOMMAND);
+    EXPECT_STREQ(entry, "&About 'Installer'...");
+    PostMessageA(m_hwnd, WM_SYSCOMMAND, 0x10, 0);
+    const HWND about = WaitForDialog(Thread(), m_hwnd);
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(GetWindowTextString(about), "About 'Installer'");
+    EXPECT_EQ(GetItemText(about, 1019), "Install 1.2");
+    EXPECT_NE(GetItemText(about, 1020).find("Quillon & Partners"), std::string::npos);
+    EXPECT_EQ(GetItemText(about, IDOK), "OK");
+    PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([about] { return !IsWindow(about); }));
+
+    RECT before = {}, after = {};
+    GetWindowRect(m_hwnd, &before);
+    MINMAXINFO info = {};
+    SendMessageA(m_hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMaxSize.x, before.right - before.left);
+    EXPECT_EQ(info.ptMaxSize.y, before.bottom - before.top);
+    EXPECT_EQ(SendMessageA(m_hwnd, WM_QUERYDRAGICON, 0, 0), reinterpret_cast<LRESULT>(m_dlg.m_hIcon));
+    EXPECT_NE(m_dlg.m_hIcon, nullptr);
+    GetWindowRect(m_hwnd, &after);
+    EXPECT_TRUE(EqualRect(&before, &after));
+}
+
+// Browse on the folder and shortcut pages: the system browser from Windows XP on, else the folder tree
+// dialog; both keep the product's sub-folder appended. Which folder Wine's browser selects first varies with
+// its tree's timing: the tests take what its edit box shows once the sub-folder is there.
+std::string BrowseAndAnswer(DWORD thread, HWND frame, HWND button, const std::string& tail, int answer)
+{
+    PostMessageA(button, BM_CLICK, 0, 0);
+    const HWND browser = WaitForDialog(thread, frame);
+    if (!browser)
+        return "no browser";
+    HWND edit = UseSystemFolderBrowser() ? nullptr : GetDlgItem(browser, 50001);
+    if (!edit)
+        EnumChildWindows(browser, FindEditBox, reinterpret_cast<LPARAM>(&edit));
+    const auto endsWithTail = [&] {
+        const std::string text = GetWindowTextString(edit);
+        return text.size() > tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    std::string shown = edit && WaitUntil(endsWithTail) ? GetWindowTextString(edit) : "no sub-folder";
+    PostMessageA(browser, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+    WaitUntil([browser] { return !IsWindow(browser); });
+    return shown;
+}
+
+TEST_F(Wizard, BrowseOnTheFolderPageKeepsThePublisherSubFolder)
+{
+    m_app.m_bAdvanced = true;
+    Open();
+    GoTo(PAGE_FOLDER);
+    const HWND button = GetDlgItem(Page(PAGE_FOLDER), 1006);
+    const std::string before = m_app.m_strInstallFolder;
+    EXPECT_NE(BrowseAndAnswer(Thread(), m_hwnd, button, "\\Quillon & Partners\\Sarventa 5", IDCANCEL), "no browser");
+    EXPECT_EQ(m_app.m_strInstallFolder, before);
+    const std::string chosen = BrowseAndAnswer(Thread(), m_hwnd, button, "\\Quillon & Partners\\Sarventa 5", IDOK);
+    ASSERT_NE(chosen.find(":\\"), std::string::npos) << chosen;
+    // Wine's browser answers OK on an untouched edit box with the folder selected in its tree at that moment,
+    // without the sub-folder: only that a folder came back and was stored is certain here.
+    EXPECT_NE(m_app.m_strInstallFolder.find(":\\"), std::string::npos) << m_app.m_strInstallFolder;
+    EXPECT_EQ(PageText(PAGE_FOLDER, 1007), m_app.m_strInstallFolder);
+}
+
+TEST_F(Wizard, BrowseOnTheShortcutPageStoresTheChosenMenuFolder)
+{
+    m_app.m_bAdvanced = true;
+    Open();
+    GoTo(PAGE_SHORTCUT);
+    // The browser shows the folder relative to the root's parent, the all-users Start menu.
+    const std::string relative =
+        BrowseAndAnswer(Thread(), m_hwnd, GetDlgItem(Page(PAGE_SHORTCUT), 1006), "\\Sarventa 5", IDOK);
+    ASSERT_EQ(relative.compare(0, 9, "Programs\\"), 0) << relative;
+    char root[MAX_PATH] = {};
+    SHGetSpecialFolderPathA(nullptr, root, CSIDL_COMMON_STARTMENU, FALSE);
+    // The page shows the stored folder relative to its own root, the Start menu.
+    EXPECT_EQ(std::string(root) + "\\" + PageText(PAGE_SHORTCUT, 1007), m_app.m_strStartMenuFolder);
+}
+
+}  // namespace
+
+namespace {
+
+// Run as wizard_tests_win2k.exe, which Wine reports as Windows 2000: the folder tree dialog is used.
+TEST(WizardBrowse, TheSystemVersionChoosesTheBrowser)
+{
+    char name[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, name, MAX_PATH);
+    const bool win2k = std::string(PathFindFileNameA(name)) == "wizard_tests_win2k.exe";
+    EXPECT_EQ(UseSystemFolderBrowser(), !win2k);
+}
+
+}  // namespace

@@ -1,0 +1,52 @@
+#include "WizardPage.h"
+
+#include "InstallApp.h"
+#include "WizardTexts.h"
+
+void CWizardPage::LayoutControls(int dx, int dy)
+{
+    size_t count = 0;
+    const PAGE_LAYOUT* rows = GetPageLayout(count);
+    for (size_t i = 0; i < count; ++i) {
+        const HWND hCtrl = GetDlgItem(rows[i].nID);
+        if (!hCtrl)
+            continue;
+        RECT rc;
+        ::GetWindowRect(hCtrl, &rc);
+        ScreenToClient(&rc);
+        const unsigned f = rows[i].nFlags;
+        if (f & PAGE_MOVE_X)
+            ::OffsetRect(&rc, dx, 0);
+        if (f & PAGE_MOVE_Y)
+            ::OffsetRect(&rc, 0, dy);
+        if (f & PAGE_GROW_X)
+            rc.right += dx;
+        if (f & PAGE_GROW_Y)
+            rc.bottom += dy;
+        ::MoveWindow(hCtrl, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, FALSE);
+    }
+}
+
+const PAGE_LAYOUT* CWizardPage::GetPageLayout(size_t& count) const
+{
+    count = 0;
+    return nullptr;
+}
+
+void CWizardPage::SetStatusText(int baseId, int captionId, int secondCaptionId)
+{
+    const std::string second = secondCaptionId ? GetButtonCaption(secondCaptionId) : std::string();
+    SetDlgItemText(IDC_STATUS_LINE, GetWizardApp().FormatText(baseId, GetButtonCaption(captionId), second).c_str());
+}
+
+CInstallApp& GetWizardApp() { return *GetInstallApp(); }
+
+std::string GetButtonCaption(int textId)
+{
+    const std::string text = GetWizardApp().LoadText(textId);
+    if (textId == IDS_NEXT)
+        return text + "  >";
+    if (textId == IDS_BACK)
+        return "<  " + text;
+    return text;
+}
