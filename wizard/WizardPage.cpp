@@ -35,8 +35,9 @@ const PAGE_LAYOUT* CWizardPage::GetPageLayout(size_t& count) const
 
 void CWizardPage::SetStatusText(int baseId, int captionId, int secondCaptionId)
 {
-    const std::string second = secondCaptionId ? GetButtonCaption(secondCaptionId) : std::string();
-    SetDlgItemText(IDC_STATUS_LINE, GetWizardApp().FormatText(baseId, GetButtonCaption(captionId), second).c_str());
+    CInstallApp& app = GetWizardApp();
+    const std::string second = secondCaptionId ? app.LoadText(secondCaptionId) : std::string();
+    SetDlgItemText(IDC_STATUS_LINE, app.FormatText(baseId, app.LoadText(captionId), second).c_str());
 }
 
 CInstallApp& GetWizardApp() { return *GetInstallApp(); }

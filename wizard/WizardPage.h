@@ -32,8 +32,8 @@ public:
 protected:
     // The page's layout rows; none by default.
     virtual const PAGE_LAYOUT* GetPageLayout(size_t& count) const;
-    // "Click on 'Next  >' to continue." style status line: text baseId formatted with the caption of text
-    // captionId, as the frame's buttons show it.
+    // "Click on 'Next' to continue." style status line: text baseId formatted with the texts captionId and
+    // secondCaptionId themselves (the buttons add their arrows; the status line names them without).
     void SetStatusText(int baseId, int captionId, int secondCaptionId = 0);
 };
 
