@@ -1,7 +1,9 @@
 // startup-bench PROGRAM RUNS [COMBO_ID]: starts PROGRAM RUNS times and measures, for each run, the time
-// from CreateProcess to the program's first visible dialog (#32770) holding a control COMBO_ID (at any
-// depth); prints one line per run in milliseconds and the median. Each run is then closed: Cancel posted to
-// the dialog, a question that follows answered Yes, the process waited for (terminated after 20 s).
+// from CreateProcess to the program's first visible dialog (#32770) holding a visible control COMBO_ID (at
+// any depth, default 1023: the wizard's language list). It polls every 5 ms: often enough for the figure,
+// rarely enough not to load the wine server that the program itself needs. Prints one line per run in
+// milliseconds and the median. Each run is then closed: Cancel posted to the dialog, a question that
+// follows answered Yes, the process waited for (terminated after 20 s).
 #include "WindowDriver.h"
 
 #include <algorithm>
@@ -75,7 +77,7 @@ double MeasureRun(const std::string& program, int comboId)
         }
         if (ms > 60000 || WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0)
             break;
-        Sleep(1);
+        Sleep(5);
     }
     if (search.found) {
         PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

@@ -758,17 +758,6 @@ constexpr const char* LANGUAGE_NAMES[LANGUAGE_COUNT] = {
     "Bulgarian", "Romanian", "Chinese", "Italian", "Czech",   "Norwegian", "Greek", "Polish",
 };
 
-// Texts the wizard's specification gives for its controls that do not fit there on this system. They are
-// kept as given; each case is exempted by language, control and text.
-struct GivenText {
-    int language;
-    int id;
-    const char* text;
-};
-constexpr GivenText GIVEN_TEXTS_THAT_DO_NOT_FIT[] = {
-    {-1, 0, ""},
-};
-
 std::string Utf8(const std::wstring& text)
 {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -914,14 +903,8 @@ private:
         TextExtent extent;
         if (!MeasureControlText(control, extent) || extent.Fits())
             return;
-        const int id = GetDlgCtrlID(control);
-        const std::string text = Utf8(WindowTextW(control));
-        for (const GivenText& given : GIVEN_TEXTS_THAT_DO_NOT_FIT) {
-            if (given.language == m_language && given.id == id && text == given.text)
-                return;
-        }
         misfits.push_back(std::string(LANGUAGE_NAMES[m_language]) + ", " + where + ", control " +
-                          std::to_string(id) + ", \"" + text + "\": needs " + std::to_string(extent.needed.cx) +
+                          std::to_string(GetDlgCtrlID(control)) + ", \"" + Utf8(WindowTextW(control)) + "\": needs " + std::to_string(extent.needed.cx) +
                           "x" + std::to_string(extent.needed.cy) + ", has " + std::to_string(extent.available.cx) +
                           "x" + std::to_string(extent.available.cy));
     }
