@@ -781,27 +781,13 @@ std::string ClassOf(HWND hwnd)
     return name;
 }
 
-// A screen device context with the control's font selected, released when done.
-class ControlFontDC {
+// The control's device context with its own font (WM_GETFONT) selected.
+class ControlFontDC : public CFontDC {
 public:
     explicit ControlFontDC(HWND control)
-        : m_control(control), m_hdc(GetDC(control)),
-          m_old(SelectObject(m_hdc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0))))
+        : CFontDC(control, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)))
     {
     }
-    ~ControlFontDC()
-    {
-        SelectObject(m_hdc, m_old);
-        ReleaseDC(m_control, m_hdc);
-    }
-    ControlFontDC(const ControlFontDC&) = delete;
-    ControlFontDC& operator=(const ControlFontDC&) = delete;
-    HDC Get() const { return m_hdc; }
-
-private:
-    HWND m_control;
-    HDC m_hdc;
-    HGDIOBJ m_old;
 };
 
 // What a control's text needs and what the control gives it, in pixels.
