@@ -41,8 +41,8 @@ HWND CurrentPage(HWND frame)
 }
 
 // Sends a message whose handler may show a message box: a box that comes up is answered OK, so the walk
-// goes on. Sent from a thread of its own, which the box holds until it is answered.
-void SendAndAnswer(HWND target, UINT message, WPARAM wParam, LPARAM lParam, HWND frame)
+// goes on, and its text returned. Sent from a thread of its own, which the box holds until it is answered.
+std::string SendAndAnswer(HWND target, UINT message, WPARAM wParam, LPARAM lParam, HWND frame)
 {
     const DWORD threadId = GetWindowThreadProcessId(frame, nullptr);
     std::atomic<bool> handled(false);
@@ -52,9 +52,9 @@ void SendAndAnswer(HWND target, UINT message, WPARAM wParam, LPARAM lParam, HWND
     });
     HWND box = nullptr;
     WaitUntil([&] { return handled || (box = WaitForDialog(threadId, frame, 0)) != nullptr; }, 20000);
-    if (box)
-        AnswerMessageBox(threadId, IDOK, frame, 5000);
+    const std::string text = box ? AnswerMessageBox(threadId, IDOK, frame, 5000) : std::string();
     sender.join();
+    return text;
 }
 
 // Opens a dialog over the frame by posting the message, reports it as the step once ready, and closes it
@@ -105,14 +105,16 @@ QuickInstallResult RunQuickInstallation(const std::string& setupExe,
             const HWND page = CurrentPage(frame);
             const HWND list = GetDlgItem(page, ID_LANGUAGE_LIST);
             result.bWalked = SendMessageA(list, CB_SETCURSEL, walk.languageItem, 0) == walk.languageItem;
-            SendAndAnswer(page, WM_COMMAND, MAKEWPARAM(ID_LANGUAGE_LIST, CBN_SELCHANGE),
-                          reinterpret_cast<LPARAM>(list), frame);
+            result.languageMessage = SendAndAnswer(page, WM_COMMAND, MAKEWPARAM(ID_LANGUAGE_LIST, CBN_SELCHANGE),
+                                                   reinterpret_cast<LPARAM>(list), frame);
         }
-        notify(frame, "language");
+        // The About box first: closing it gives the activation back to the frame, so the language page is
+        // seen active whatever the window system did at the start.
         if (walk.bAbout) {
             result.bWalked &= VisitDialog(frame, frame, WM_SYSCOMMAND, ID_ABOUT_ENTRY, "about", IDOK,
                                           [](HWND) { return true; }, notify);
         }
+        notify(frame, "language");
         Press(frame, ID_NEXT);
         if (walk.bAdvanced)
             SendMessageA(GetDlgItem(CurrentPage(frame), ID_ADVANCED), BM_CLICK, 0, 0);

@@ -14,6 +14,7 @@ struct QuickInstallResult {
     bool bCompleted = false;  // Exit read "Exit" after Install
     bool bWalked = true;    // every window the walk asked for appeared
     std::string log;        // the progress page's log box after the run
+    std::string languageMessage;  // the message box answered after the language was chosen, if any
 };
 
 struct WizardWalk {

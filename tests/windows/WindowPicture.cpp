@@ -48,11 +48,31 @@ struct FileCloser {
 
 }  // namespace
 
+namespace {
+
+// One copy of the screen's rectangle as bottom-up 24-bit rows; empty when it could not be made.
+std::vector<unsigned char> CopyScreen(const RECT& rc, BITMAPINFO& info)
+{
+    const ScreenDC screen;
+    const MemoryDC memory(screen.hdc);
+    void* bits = nullptr;
+    const GdiObject bitmap(CreateDIBSection(screen.hdc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!screen.hdc || !memory.hdc || !bitmap.object || !bits)
+        return {};
+    const SelectedObject selected(memory.hdc, bitmap.object);
+    if (!BitBlt(memory.hdc, 0, 0, info.bmiHeader.biWidth, info.bmiHeader.biHeight, screen.hdc, rc.left, rc.top,
+                SRCCOPY | CAPTUREBLT))
+        return {};
+    GdiFlush();
+    const auto* begin = static_cast<const unsigned char*>(bits);
+    return std::vector<unsigned char>(begin, begin + info.bmiHeader.biSizeImage);
+}
+
+}  // namespace
+
 bool SaveWindowPicture(HWND hwnd, const std::string& bmpPath)
 {
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    // The window's process hands its painting to the display on its own schedule.
-    Sleep(400);
     RECT rc = {};
     if (!GetWindowRect(hwnd, &rc))
         return false;
@@ -70,17 +90,17 @@ bool SaveWindowPicture(HWND hwnd, const std::string& bmpPath)
     const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     info.bmiHeader.biSizeImage = stride * static_cast<DWORD>(height);
 
-    const ScreenDC screen;
-    const MemoryDC memory(screen.hdc);
-    void* bits = nullptr;
-    const GdiObject bitmap(CreateDIBSection(screen.hdc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!screen.hdc || !memory.hdc || !bitmap.object || !bits)
-        return false;
-    {
-        const SelectedObject selected(memory.hdc, bitmap.object);
-        if (!BitBlt(memory.hdc, 0, 0, width, height, screen.hdc, rc.left, rc.top, SRCCOPY | CAPTUREBLT))
+    // The window's process hands its painting to the display on its own schedule: the picture is taken
+    // once two copies a moment apart agree (the last copy after a few seconds).
+    std::vector<unsigned char> previous, pixels;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        Sleep(250);
+        pixels = CopyScreen(rc, info);
+        if (pixels.empty())
             return false;
-        GdiFlush();
+        if (pixels == previous)
+            break;
+        previous.swap(pixels);
     }
 
     BITMAPFILEHEADER file = {};
@@ -92,5 +112,5 @@ bool SaveWindowPicture(HWND hwnd, const std::string& bmpPath)
         return false;
     return std::fwrite(&file, sizeof file, 1, out.get()) == 1 &&
            std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out.get()) == 1 &&
-           std::fwrite(bits, info.bmiHeader.biSizeImage, 1, out.get()) == 1 && std::fflush(out.get()) == 0;
+           std::fwrite(previous.data(), previous.size(), 1, out.get()) == 1 && std::fflush(out.get()) == 0;
 }
