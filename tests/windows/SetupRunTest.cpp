@@ -5,6 +5,7 @@
 #include "QuickInstall.h"
 #include "TestSupport.h"
 #include "UninstallLog.h"
+#include "WindowDriver.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -327,6 +328,28 @@ TEST_F(SetupRun, InstallsTheProductWithRegistrationLinksAndLog)
     EXPECT_NE(logText.find(":0102:1 -- " + uninstaller + "\r\n"), std::string::npos);
     EXPECT_NE(logText.find(":0103:1 -- " + m_shared + "\\Sarventa 5\\shared.dat\r\n"), std::string::npos);
     EXPECT_NE(logText.find(":04FF:1 -- " + m_desktopLink + "\r\n"), std::string::npos);
+}
+
+// Chosen in the list as a user does: Dutch has no texts of its own, so a message says so, the wizard stays
+// English, and Dutch is recorded as the product's language.
+TEST_F(SetupRun, ALanguageWithoutTextsIsAnnouncedKeepsEnglishAndIsRecorded)
+{
+    WizardWalk walk;
+    walk.languageItem = 6;  // Dutch, seventh in the list
+    std::vector<std::string> nextTexts;
+    const QuickInstallResult run = RunQuickInstallation(
+        WinPath(QU_SETUP_EXE), [&](HWND frame, const char*) { nextTexts.push_back(GetItemText(frame, IDOK)); },
+        walk);
+    ASSERT_TRUE(run.bCompleted) << run.log;
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_NE(run.languageMessage.find("Sarventa"), std::string::npos) << run.languageMessage;
+    EXPECT_EQ(nextTexts, (std::vector<std::string>{"Next  >", "Next  >", "Install", "Next  >", "Next  >"}));
+    EXPECT_EQ(run.log.find("Failed"), std::string::npos) << run.log;
+    DWORD language = 99, size = sizeof language;
+    ASSERT_EQ(SHGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plankora 5",
+                          "QuLanguage", nullptr, &language, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(language, 5u);
 }
 
 TEST_F(SetupRun, ASecondRunUpdatesOverTheFirstAndMergesTheLog)

@@ -49,7 +49,9 @@ class CreateShortcutTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_folder = FreshFolder("shortcut");
+        // A folder per test: CTest runs the cases as separate programs, two of them at once.
+        m_folder = FreshFolder(std::string("shortcut-") +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         m_app = m_folder + "\\Sarventa 5";
         m_target = m_app + "\\Sarventa.exe";
         m_menu = m_folder + "\\Menu";
