@@ -37,6 +37,12 @@ const EventName EVENT_NAMES[] = {
 
 }  // namespace
 
+ExtractWriteCall& ExtractorWriteCall()
+{
+    static ExtractWriteCall call = nullptr;
+    return call;
+}
+
 const char* GetExtractEventName(uint32_t code)
 {
     for (const EventName& e : EVENT_NAMES)
@@ -477,7 +483,8 @@ bool PayloadExtractor::FlushOutput()
 {
     DWORD written = 0;
     const DWORD want = static_cast<DWORD>(m_writeFill);
-    if (!WriteFile(m_output.Get(), m_writeBuffer.get(), want, &written, nullptr)) {
+    const ExtractWriteCall write = ExtractorWriteCall() ? ExtractorWriteCall() : WriteFile;
+    if (!write(m_output.Get(), m_writeBuffer.get(), want, &written, nullptr)) {
         Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
         return false;
     }
