@@ -505,10 +505,16 @@ bool PayloadExtractor::CompleteEntry()
             Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
             return false;
         }
-        // The old file goes only now that the new one is complete.
+        // The old file goes only now that the new one is complete, replaced in one step.
         if (m_bOutputIsTemp) {
-            DeleteFileA(m_event.pszPath);
-            if (!MoveFileA(m_outputName.c_str(), m_event.pszPath)) {
+            const char* temp = m_outputName.c_str();
+            bool moved = MoveFileExA(temp, m_event.pszPath, MOVEFILE_REPLACE_EXISTING) != FALSE;
+            // The Windows 9x family has no MoveFileEx: there the old file has to go first.
+            if (!moved && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+                DeleteFileA(m_event.pszPath);
+                moved = MoveFileA(temp, m_event.pszPath) != FALSE;
+            }
+            if (!moved) {
                 Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
                 return false;
             }

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr long kPoints = 12;  // interruption points per case
+constexpr long kPoints = 10;  // interruption points per case
 
 // Runs install-child.exe until it reaches point stop (0: to its end); returns its exit code, or
 // STILL_ACTIVE once it has been ended at the point.
@@ -157,7 +157,7 @@ TEST_P(InterruptedInstallation, TheNextRunConvergesFromEveryPoint)
             // same bytes here), whatever its attributes.
             EXPECT_EQ(ReadFileBytes(m_roots->shared + "\\shared.dat"), "the users' own settings");
             for (const auto& item : before.Only(m_roots->install).items) {
-                if (item.first.compare(0, 5, "file ") != 0)
+                if (item.first.compare(0, 5, "file ") != 0 || item.first == "file " + m_roots->Log())
                     continue;
                 const auto found = left.items.find(item.first);
                 if (found == left.items.end()) {
@@ -184,12 +184,17 @@ TEST_P(InterruptedInstallation, TheNextRunConvergesFromEveryPoint)
                 listed = listed || (r->nKind == LR_FILE && r->bDone && r->strPath == file.path);
             EXPECT_TRUE(listed) << file.path;
         }
-        EXPECT_EQ(RunUninstaller(*m_roots), 0u);
+        // A temporary file of the extractor left in a folder that the log lists keeps that folder: the
+        // uninstaller reports it (exit code 1).
+        const std::vector<std::string> temporary = TemporaryItems(left);
+        bool blocked = false;
+        for (const std::string& name : temporary)
+            blocked = blocked || (update && name.find(m_roots->temp) == std::string::npos);
+        EXPECT_EQ(RunUninstaller(*m_roots), blocked ? 1u : 0u);
 
         // What stays after the uninstaller, shared data aside: folders that the interrupted run made and no
         // log lists, and the interrupted run's temporary files. Nothing else.
         MachineSnapshot end = MachineSnapshot::Take(m_roots->root).Without(shared);
-        const std::vector<std::string> temporary = TemporaryItems(left);
         int folders = 0, files = 0;
         for (auto item = end.items.begin(); item != end.items.end();) {
             const bool leftover = empty.items.count(item->first) == 0 &&
