@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -274,7 +275,15 @@ TEST_P(FaultMatrix, NothingIsLostAndTheNextRunConverges)
     EXPECT_EQ(TemporaryItems(MachineSnapshot::Take(R().root)), std::vector<std::string>());
     EXPECT_EQ(RunUninstaller(R()), 0u);
     const std::string shared = R().root + "\\Common";
-    EXPECT_TRUE(SameMachine(m_first.Without(shared), MachineSnapshot::Take(R().root).Without(shared)));
+    MachineSnapshot end = MachineSnapshot::Take(R().root).Without(shared);
+    if (c.fault == Fault::LogCannotBeWritten && !update) {
+        // No log lists the folders that the first run made: the second run found them, and the uninstaller
+        // leaves them, empty.
+        for (auto item = end.items.begin(); item != end.items.end();)
+            item = item->first.compare(0, 7, "folder ") == 0 && !m_first.items.count(item->first) ? end.items.erase(item)
+                                                                                                 : std::next(item);
+    }
+    EXPECT_TRUE(SameMachine(m_first.Without(shared), end));
     EXPECT_TRUE(FileExists(R().shared + "\\shared.dat"));
 }
 
