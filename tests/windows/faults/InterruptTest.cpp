@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <map>
+#include <utility>
 #include <memory>
 
 namespace {
@@ -107,8 +109,10 @@ protected:
         RemoveRegistrations();
         RemoveTree(m_roots->root);
         RemoveTree(TestRoot() + "\\interrupted-payload");
+        RemoveTree(TestRoot() + "\\interrupted-installed");
     }
-    // The machine of one point: empty, or with the product installed and used.
+    // The machine of one point: empty, or with the product installed and used. The installation is made
+    // once and then copied with its keys.
     void Prepare(bool update)
     {
         RemoveRegistrations();
@@ -117,10 +121,47 @@ protected:
         UseTemporaryFolder(m_roots->temp);
         if (!update)
             return;
-        const InstallResult first = RunInstall(*m_roots, m_archive);
-        ASSERT_TRUE(first.ok) << first.log;
-        ASSERT_TRUE(WriteFileBytes(m_roots->shared + "\\shared.dat", "the users' own settings"));
+        if (m_installed.empty()) {
+            const InstallResult first = RunInstall(*m_roots, m_archive);
+            ASSERT_TRUE(first.ok) << first.log;
+            ASSERT_TRUE(WriteFileBytes(m_roots->shared + "\\shared.dat", "the users' own settings"));
+            m_installed = FreshFolder("interrupted-installed");
+            CopyTree(m_roots->root, m_installed);
+            for (const auto& key : Keys())
+                ASSERT_TRUE(KeySnapshot::Take(key.first, key.second, m_keys[key.second])) << key.second;
+            return;
+        }
+        CopyTree(m_installed, m_roots->root);
+        for (const auto& key : Keys())
+            m_keys[key.second].Put(key.first, key.second);
     }
+    static std::vector<std::pair<HKEY, std::string>> Keys()
+    {
+        return {{HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH},
+                {HKEY_CLASSES_ROOT, ".plk"},
+                {HKEY_CLASSES_ROOT, "Plankora.Document"}};
+    }
+    // Folders and files with their attributes.
+    static void CopyTree(const std::string& from, const std::string& to)
+    {
+        CreateDirectoryA(to.c_str(), nullptr);
+        WIN32_FIND_DATAA data;
+        FindHandle find(FindFirstFileA((from + "\\*").c_str(), &data));
+        if (!find)
+            return;
+        do {
+            const std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                CopyTree(from + "\\" + name, to + "\\" + name);
+            else
+                CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+        } while (FindNextFileA(find.Get(), &data));
+    }
+
+    std::string m_installed;  // a copy of the scratch root with the product installed and used
+    std::map<std::string, KeySnapshot> m_keys;
 
     std::unique_ptr<FaultRoots> m_roots;
     std::vector<TestFile> m_files;
