@@ -188,7 +188,9 @@ int CInstallSequence::OnFileBegin(const ExtractEvent& event)
         m_strProgramPath = path;
     else if (event.nKind == ENTRY_UNINSTALLER)
         m_strUninstallerPath = path;
-    log.AddFile(path, event.nKind, event.nKind == ENTRY_SHARED_DATA);
+    // The backup of a file that is replaced is a copy: the old file stays in place until the extractor puts
+    // the complete new one over it, so an installation that ends abruptly leaves every file old or new.
+    log.AddFile(path, event.nKind, true);
     const std::string text = m_app.FormatText(IDS_COPYING_FILE, QuotedPath(path));
     m_progress.SetStatusPath(text);
     m_progress.AppendLine(text, false);

@@ -37,6 +37,12 @@ const EventName EVENT_NAMES[] = {
 
 }  // namespace
 
+ExtractWriteCall& ExtractorWriteCall()
+{
+    static ExtractWriteCall call = nullptr;
+    return call;
+}
+
 const char* GetExtractEventName(uint32_t code)
 {
     for (const EventName& e : EVENT_NAMES)
@@ -394,9 +400,6 @@ bool PayloadExtractor::OpenEntry()
     }
 
     const char* destination = m_event.pszPath;
-    const DWORD attributes = GetFileAttributesA(destination);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(destination, attributes & ~FILE_ATTRIBUTE_READONLY);
     MakeSureDirectoryPathExists(destination);
 
     // Written under a temporary name in the destination folder, renamed into place when complete.
@@ -410,6 +413,11 @@ bool PayloadExtractor::OpenEntry()
     if (lstrlenA(folder) <= MAX_TEMP_FOLDER_LENGTH && GetTempFileNameA(folder, "qu", 0, temp)) {
         m_outputName = temp;
         m_bOutputIsTemp = true;
+    } else {
+        // Written in place: a read-only file cannot be opened for writing.
+        const DWORD attributes = GetFileAttributesA(destination);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesA(destination, attributes & ~FILE_ATTRIBUTE_READONLY);
     }
     m_output.Reset(CreateFileA(m_outputName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -477,7 +485,8 @@ bool PayloadExtractor::FlushOutput()
 {
     DWORD written = 0;
     const DWORD want = static_cast<DWORD>(m_writeFill);
-    if (!WriteFile(m_output.Get(), m_writeBuffer.get(), want, &written, nullptr)) {
+    const ExtractWriteCall write = ExtractorWriteCall() ? ExtractorWriteCall() : WriteFile;
+    if (!write(m_output.Get(), m_writeBuffer.get(), want, &written, nullptr)) {
         Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
         return false;
     }
@@ -498,11 +507,25 @@ bool PayloadExtractor::CompleteEntry()
             Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
             return false;
         }
-        // The old file goes only now that the new one is complete.
+        // The old file goes only now that the new one is complete, replaced in one step.
         if (m_bOutputIsTemp) {
-            DeleteFileA(m_event.pszPath);
-            if (!MoveFileA(m_outputName.c_str(), m_event.pszPath)) {
-                Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+            const char* temp = m_outputName.c_str();
+            // A read-only old file cannot be replaced; until then it keeps its attributes.
+            const DWORD attributes = GetFileAttributesA(m_event.pszPath);
+            const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+            if (readOnly)
+                SetFileAttributesA(m_event.pszPath, attributes & ~FILE_ATTRIBUTE_READONLY);
+            bool moved = MoveFileExA(temp, m_event.pszPath, MOVEFILE_REPLACE_EXISTING) != FALSE;
+            // The Windows 9x family has no MoveFileEx: there the old file has to go first.
+            if (!moved && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+                DeleteFileA(m_event.pszPath);
+                moved = MoveFileA(temp, m_event.pszPath) != FALSE;
+            }
+            if (!moved) {
+                const DWORD error = GetLastError();
+                if (readOnly)
+                    SetFileAttributesA(m_event.pszPath, attributes);
+                Fail(EXTRACT_ERROR_SYSTEM, error);
                 return false;
             }
             m_opened[m_nextEntry - 1] = 1;

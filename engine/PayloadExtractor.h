@@ -54,6 +54,11 @@ struct ExtractEvent {
 
 typedef int (*ExtractCallback)(ExtractEvent* pEvent);
 
+// Writes of extracted files go through this call; tests replace it to fail part-way (a full disk). Null:
+// WriteFile.
+using ExtractWriteCall = BOOL(WINAPI*)(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED);
+ExtractWriteCall& ExtractorWriteCall();
+
 // "EXTRACT_BEGIN" ... for an event code; null for an unknown code.
 const char* GetExtractEventName(uint32_t code);
 

@@ -24,8 +24,9 @@ struct LOG_RECORD {
     // LR_UNINSTALL_KEY is not deleted as a key the run created, an LR_FILE that was not replaced (bDone 0)
     // is not deleted as a file the run wrote.
     bool bExisted = false;
-    // LR_FILE backed up by a copy: the file stays in place (a shared file taken over). Undo does not delete
-    // one that existed when its copy could not be made.
+    // LR_FILE backed up by a copy: the file stays in place (a shared file taken over, or a file that the
+    // extractor replaces only once the new one is complete). Undo does not delete one that existed when its
+    // copy could not be made, and keeps one that was never replaced (not done).
     bool bCopyBackup = false;
 };
 

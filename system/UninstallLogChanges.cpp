@@ -197,6 +197,12 @@ void CUninstallLog::Rollback()
         case LR_SELF_REGISTRATION:
             break;
         default:
+            // A file only copied to its backup and never replaced (not done) is still the old one in place.
+            if (record->nKind == LR_FILE && record->bCopyBackup && !record->bDone && !record->strBackup.empty() &&
+                IsExistingFile(record->strPath)) {
+                DeleteItem(record->strBackup);
+                break;
+            }
             // A file that existed and has no backup stays when it was not replaced, or when it was only
             // copied (taken over in place): either way it is still the user's own.
             if (!(record->nKind == LR_FILE && record->bExisted && record->strBackup.empty() &&

@@ -89,7 +89,9 @@ class BackupFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_root = FreshFolder("file-ops-backup");
+        // CTest runs the cases of this fixture side by side: each has a folder of its own.
+        m_root = FreshFolder(std::string("file-ops-backup-") +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         m_temp = m_root + "\\temp";
         ASSERT_TRUE(CreateDirectoryA(m_temp.c_str(), nullptr));
         char saved[MAX_PATH];

@@ -14,7 +14,9 @@ class UninstallLogLoad : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_folder = FreshFolder("uninstall-log");
+        // CTest runs the cases of this fixture side by side: each has a folder of its own.
+        m_folder = FreshFolder(std::string("uninstall-log-") +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         m_install = m_folder + "\\Sarventa 5";
         m_menu = m_folder + "\\Menu";
         CreateDirectoryA(m_install.c_str(), nullptr);

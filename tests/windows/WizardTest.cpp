@@ -3,6 +3,8 @@
 #include "DialogTestSupport.h"
 #include "InstallDlg.h"
 #include "Languages.h"
+#include "MachineSnapshot.h"
+#include "PayloadExtractor.h"
 #include "TestSupport.h"
 #include "Texts.h"
 #include "WindowDriver.h"
@@ -603,6 +605,65 @@ TEST_F(WizardInstall, AnUpdateShowsItsStatusKeepsTheInstalledFolderAndMergesTheP
     EXPECT_EQ(PageText(PAGE_INFO, 1016), "Installation is complete.");
     Close();  // while the update's application object lives
 }
+
+// The disk fills part-way through the extraction (the extractor's write seam, after so many bytes): the
+// progress page shows the failure, every folder and key the installation touches is as before, no "qu" file
+// is left, and Install runs again to the end.
+DWORD g_diskBytesLeft = 0;
+
+BOOL WINAPI WriteUntilDiskFull(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    const DWORD part = size < g_diskBytesLeft ? size : g_diskBytesLeft;
+    g_diskBytesLeft -= part;
+    if (part == size)
+        return WriteFile(file, data, size, written, overlapped);
+    WriteFile(file, data, part, written, overlapped);
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+class WizardDiskFull : public WizardInstall, public ::testing::WithParamInterface<DWORD> {
+protected:
+    MachineSnapshot Machine() const
+    {
+        MachineSnapshot machine = MachineSnapshot::Take(m_root);
+        for (const std::string& folder : {ShellFolder(CSIDL_COMMON_APPDATA) + "\\Quillon & Partners",
+                                          ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Sarventa Examples"}) {
+            const MachineSnapshot more = MachineSnapshot::Take(folder);
+            machine.items.insert(more.items.begin(), more.items.end());
+            machine.items["exists " + folder] = FileExists(folder) ? "yes" : "no";
+        }
+        return machine;
+    }
+};
+
+TEST_P(WizardDiskFull, TheFailureIsShownAndTheMachineIsUnchanged)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::vector<std::string> tempBefore = TempFilesIn(temp);
+    CreateDirectoryA(m_app.m_strInstallFolder.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(m_app.m_strInstallFolder + "\\Plankora.exe", "the user's own"));
+    const MachineSnapshot before = Machine();
+    Open();
+    GoTo(PAGE_PROGRESS);
+    g_diskBytesLeft = GetParam();
+    ExtractorWriteCall() = WriteUntilDiskFull;
+    Install();
+    ExtractorWriteCall() = nullptr;
+    EXPECT_FALSE(m_dlg.m_bInstallComplete);
+    EXPECT_EQ(PageText(PAGE_PROGRESS, ID_STATUS), "Installation failed (Error Code 1:00000070).");
+    EXPECT_NE(Log().find("...Failed"), std::string::npos) << Log();
+    EXPECT_EQ(GetItemText(m_hwnd, IDOK), "Install");
+    EXPECT_TRUE(SameMachine(before, Machine()));
+    EXPECT_EQ(TempFilesIn(temp), tempBefore);
+
+    Install();
+    EXPECT_TRUE(m_dlg.m_bInstallComplete) << Log();
+    EXPECT_EQ(ReadFileBytes(m_app.m_strInstallFolder + "\\Plankora.exe").find("the user's own"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(AfterBytes, WizardDiskFull, ::testing::Values(0u, 100000u, 400000u));
 
 }  // namespace
 

@@ -1,0 +1,203 @@
+#include "FaultSupport.h"
+
+#include <algorithm>
+
+InstallResult RunInstall(const FaultRoots& roots, const std::string& archive, const std::string& startMenu)
+{
+    CInstallApp app;
+    PrepareApp(app, roots);
+    if (!startMenu.empty())
+        app.m_strStartMenuFolder = startMenu;
+    RecordingProgress progress;
+    TestSequence sequence(app, progress);
+    sequence.m_archive = archive;
+    InstallResult result;
+    result.ok = sequence.RunInstallSequence();
+    result.failureKind = sequence.GetFailureKind();
+    result.log = progress.log;
+    result.status = progress.status;
+    return result;
+}
+
+void RemoveRegistrations()
+{
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH);
+    SHDeleteKeyA(HKEY_CLASSES_ROOT, ".plk");
+    SHDeleteKeyA(HKEY_CLASSES_ROOT, "Plankora.Document");
+}
+
+namespace {
+
+const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+
+bool Mentions(const std::string& entry, const std::string& path)
+{
+    std::string a = entry, b = path;
+    CharUpperBuffA(&a[0], static_cast<DWORD>(a.size()));
+    CharUpperBuffA(&b[0], static_cast<DWORD>(b.size()));
+    return a.find(b) != std::string::npos;
+}
+
+// Takes the pairs of PendingFileRenameOperations whose source lies below path out of the value.
+void ClearPendingBelow(const std::string& path)
+{
+    RegKeyHandle key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ | KEY_SET_VALUE, key.Receive()) !=
+        ERROR_SUCCESS)
+        return;
+    DWORD size = 0, type = 0;
+    if (RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return;
+    std::vector<char> data(size + 2, '\0');
+    if (RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, &type,
+                         reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
+        return;
+    std::vector<std::string> entries;
+    for (const char* p = data.data(); p < data.data() + size && *p;) {
+        entries.push_back(p);
+        p += entries.back().size() + 1;
+        entries.push_back(p < data.data() + size ? p : "");
+        p += entries.back().size() + 1;
+    }
+    std::string kept;
+    for (size_t i = 0; i + 1 < entries.size(); i += 2) {
+        if (!Mentions(entries[i], path))
+            kept += entries[i] + '\0' + entries[i + 1] + '\0';
+    }
+    if (kept.empty()) {
+        RegDeleteValueA(key.Get(), "PendingFileRenameOperations");
+    } else {
+        kept += '\0';
+        RegSetValueExA(key.Get(), "PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                       reinterpret_cast<const BYTE*>(kept.data()), static_cast<DWORD>(kept.size()));
+    }
+}
+
+}  // namespace
+
+DWORD RunUninstaller(const FaultRoots& roots)
+{
+    const std::string exe = roots.install + "\\Uninstall.exe";
+    KernelHandle job(CreateJobObjectA(nullptr, nullptr));
+    std::string command = "\"" + exe + "\" /S";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!job || !CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                                roots.install.c_str(), &si, &pi))
+        return 0xFFFFFFFF;
+    KernelHandle process(pi.hProcess), thread(pi.hThread);
+    AssignProcessToJobObject(job.Get(), process.Get());
+    ResumeThread(thread.Get());
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(process.Get(), 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.Get(), &code);
+    for (int i = 0; i < 600; ++i) {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+        if (!QueryInformationJobObject(job.Get(), JobObjectBasicAccountingInformation, &info, sizeof info, nullptr) ||
+            info.ActiveProcesses == 0)
+            break;
+        Sleep(50);
+    }
+    // The copy in its folder "Uninstall-*" of the temporary folder waits for the next restart.
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((roots.temp + "\\Uninstall-*").c_str(), &data));
+    if (find) {
+        do
+            RemoveTree(roots.temp + "\\" + data.cFileName);
+        while (FindNextFileA(find.Get(), &data));
+    }
+    ClearPendingBelow(roots.root);
+    return code;
+}
+
+std::string UnixPath(std::string path)
+{
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path.compare(0, 2, "Z:") == 0 ? path.substr(2) : path;
+}
+
+bool RunUnix(std::string command)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+std::vector<std::string> TemporaryItems(const MachineSnapshot& snapshot)
+{
+    std::vector<std::string> names;
+    for (const auto& item : snapshot.items) {
+        const std::string& name = item.first;
+        const size_t slash = name.rfind('\\');
+        if (slash == std::string::npos || name.compare(0, 5, "link ") == 0)
+            continue;
+        const std::string leaf = name.substr(slash + 1);
+        if (leaf.size() > 6 && (leaf[0] == 'q' || leaf[0] == 'Q') && (leaf[1] == 'u' || leaf[1] == 'U') &&
+            lstrcmpiA(leaf.c_str() + leaf.size() - 4, ".tmp") == 0)
+            names.push_back(name);
+    }
+    return names;
+}
+
+HeldFile::HeldFile(const std::string& path)
+{
+    const std::string name = "QuFaultHold." + std::to_string(GetCurrentProcessId());
+    KernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, (name + "_ready").c_str()));
+    m_release.Reset(CreateEventA(nullptr, TRUE, FALSE, (name + "_release").c_str()));
+    std::string command = "\"" QU_HOLD_FILE "\" \"" + path + "\" " + name;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return;
+    m_process.Reset(pi.hProcess);
+    CloseHandle(pi.hThread);
+    const HANDLE waits[] = {ready.Get(), m_process.Get()};
+    m_held = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+}
+
+HeldFile::~HeldFile()
+{
+    if (m_release)
+        SetEvent(m_release.Get());
+    if (m_process)
+        WaitForSingleObject(m_process.Get(), 30000);
+}
+
+namespace {
+
+// Whether a file can be made in folder now. A Unix program started through Wine runs on its own: its
+// effect is awaited rather than its end.
+bool CanWriteIn(const std::string& folder)
+{
+    const std::string probe = folder + "\\probe.tmp";
+    const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    DeleteFileA(probe.c_str());
+    return true;
+}
+
+}  // namespace
+
+ImmutableFolder::ImmutableFolder(const std::string& path) : m_path(path)
+{
+    RunUnix("Z:\\usr\\bin\\chattr +i \"" + UnixPath(path) + "\"");
+    for (int k = 0; k < 200 && CanWriteIn(path); ++k)
+        Sleep(25);
+}
+
+ImmutableFolder::~ImmutableFolder()
+{
+    RunUnix("Z:\\usr\\bin\\chattr -i \"" + UnixPath(m_path) + "\"");
+    for (int k = 0; k < 200 && !CanWriteIn(m_path); ++k)
+        Sleep(25);
+}

@@ -1,0 +1,62 @@
+// Helpers of the fault tests: installing, uninstalling and ending processes on the scratch roots.
+#pragma once
+
+#include "FaultInstall.h"
+#include "Handles.h"
+#include "MachineSnapshot.h"
+
+#include <string>
+#include <vector>
+
+// One run of the install sequence in process with a fresh installation context (the installer mutex is
+// released again when it returns).
+struct InstallResult {
+    bool ok = false;
+    int failureKind = 0;
+    std::string log;
+    std::string status;
+};
+InstallResult RunInstall(const FaultRoots& roots, const std::string& archive, const std::string& startMenu = "");
+
+// The installed uninstaller run silently inside a job object until every process of the job has ended; its
+// copy in the temporary folder and the deletions it scheduled for the next restart are cleared after it.
+DWORD RunUninstaller(const FaultRoots& roots);
+
+// Removes the product's uninstall key and the .plk document type.
+void RemoveRegistrations();
+
+// Runs a Unix program (ln, chattr) through Wine's Z: drive; true when it started.
+bool RunUnix(std::string command);
+std::string UnixPath(std::string path);
+
+// Items whose name is one of the "qu" temporary names (the extractor's files, backups, the private folder,
+// the payload copy).
+std::vector<std::string> TemporaryItems(const MachineSnapshot& snapshot);
+
+// A file held open by hold-file.exe (no delete sharing) for as long as this lives.
+class HeldFile {
+public:
+    explicit HeldFile(const std::string& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool IsHeld() const { return m_held; }
+
+private:
+    KernelHandle m_process;
+    KernelHandle m_release;
+    bool m_held = false;
+};
+
+// A folder that nobody may change (the file system's immutable flag, which binds root too) for as long as
+// this lives.
+class ImmutableFolder {
+public:
+    explicit ImmutableFolder(const std::string& path);
+    ~ImmutableFolder();
+    ImmutableFolder(const ImmutableFolder&) = delete;
+    ImmutableFolder& operator=(const ImmutableFolder&) = delete;
+
+private:
+    std::string m_path;
+};
