@@ -197,6 +197,18 @@ int Extract(const fs::path& path, const fs::path& folder)
         }
     }
     ExtractionUndo undo;
+    // DIR itself and the folders above it that do not exist yet.
+    std::vector<fs::path> missing;
+    for (fs::path up = fs::absolute(folder); !up.empty() && !fs::exists(up); up = up.parent_path())
+        missing.push_back(up);
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        std::error_code ec;
+        if (!fs::create_directory(*it, ec) || ec) {
+            std::fprintf(stderr, "mkpayload: cannot make the folder %s\n", it->u8string().c_str());
+            return EXIT_FAILED;
+        }
+        undo.AddFolder(*it);
+    }
     for (size_t i = 0; i < relatives.size(); ++i) {
         const fs::path target = folder / relatives[i];
         std::error_code ec;

@@ -1,15 +1,41 @@
 // Diagnostic extractor: one line per event, "NAME total done body entry-size entry-written entry-body
 // kind path"; on failure a last line "error KIND:CODE", and the reason on the error output. The
-// install folder is taken as a full path (a relative one against the working folder).
+// install folder is taken as a full path (a relative one against the working folder). Files land only below
+// the folders of the placeholders: any other destination stops the extraction, which removes what it wrote.
 #include "PayloadExtractor.h"
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
+// Every file lands below one of the folders the placeholders stand for; a destination elsewhere (an
+// absolute path in the archive) stops the extraction before its file is opened.
+struct Confinement {
+    std::vector<std::string> roots;
+    std::string refused;
+};
+
+bool IsBelow(const std::string& path, const std::string& root)
+{
+    return !root.empty() && path.size() > root.size() + 1 && path[root.size()] == '\\' &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(), static_cast<int>(root.size()),
+                          root.c_str(), static_cast<int>(root.size())) == CSTR_EQUAL;
+}
+
 int PrintEvent(ExtractEvent* event)
 {
+    auto* confinement = static_cast<Confinement*>(event->pUser);
+    if (event->nCode == EXTRACT_FILE_BEGIN && event->pszPath) {
+        bool inside = false;
+        for (const std::string& root : confinement->roots)
+            inside = inside || IsBelow(event->pszPath, root);
+        if (!inside) {
+            confinement->refused = event->pszPath;
+            return EXTRACT_STOP;
+        }
+    }
     const char* name = GetExtractEventName(event->nCode);
     std::printf("%s %lu %lu %lu %lu %lu %lu %d %s\n", name ? name : "?", static_cast<unsigned long>(event->nTotal),
                 static_cast<unsigned long>(event->nDone), static_cast<unsigned long>(event->nBodyRead),
@@ -59,11 +85,20 @@ int main(int argc, char** argv)
     extractor.SetInstallFolder(FullPath(argv[2]));
     if (argc == 4)
         extractor.SetSamplesFolder(argv[3]);  // a bare name means a folder on the all-users desktop
-    extractor.SetCallback(PrintEvent, nullptr);
+    Confinement confinement;
+    for (const char* placeholder : {"<InstallPath>", "<SamplePath>", "<ProgramFiles>", "<ProgramCommon>",
+                                    "<CommonData>", "<UserData>", "<CommonDocuments>", "<Documents>",
+                                    "<CommonDesktop>", "<Desktop>", "<WinDir>", "<System>"})
+        confinement.roots.push_back(extractor.ExpandPlaceholders(placeholder));
+    extractor.SetCallback(PrintEvent, &confinement);
     if (extractor.Extract(argv[1]))
         return 0;
     std::printf("error %d:%08lX\n", extractor.GetErrorKind(), static_cast<unsigned long>(extractor.GetSystemError()));
     std::fflush(stdout);
-    std::fprintf(stderr, "payload-extract: %s: %s\n", argv[1], Reason(extractor).c_str());
+    if (!confinement.refused.empty())
+        std::fprintf(stderr, "payload-extract: %s: the destination %s lies outside the placeholders' folders\n",
+                     argv[1], confinement.refused.c_str());
+    else
+        std::fprintf(stderr, "payload-extract: %s: %s\n", argv[1], Reason(extractor).c_str());
     return extractor.GetErrorKind();
 }
