@@ -209,8 +209,9 @@ def main():
         with open(bad, "wb") as f:
             f.write(with_checksum(body))
         expect_failure(name, ["extract", bad, dest], dest, "cannot write")
-        expect_failure(name + ", into a new folder", ["extract", bad, os.path.join(dest, "new", "deeper")], dest,
-                       "cannot write")
+        if name.startswith("a file, then"):
+            expect_failure(name + ", into a new folder", ["extract", bad, os.path.join(dest, "new", "deeper")],
+                           dest, "cannot write")
 
     # A link inside the destination that leads out of it: nothing is written through it.
     outside = fresh(os.path.join(root, "outside"))
