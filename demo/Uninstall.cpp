@@ -32,6 +32,7 @@
 #include "CommandLineArgs.h"
 #include "Handles.h"
 #include "NamedObjects.h"
+#include "PathRules.h"
 #include "PlatformUtils.h"
 #include "RegistryBackup.h"
 #include "Security.h"
@@ -176,11 +177,21 @@ public:
             m_strLogPath += std::string("\\") + ULOG_FILE_NAME;
     }
 
-    // False when the log is missing, cannot be read, or holds no record.
+    // False when the log is missing, cannot be read, or holds no record, or when a record names its item by
+    // anything but a full path without "." or ".." (the installer writes no other): such a log is not the
+    // installer's, and a relative path would name a file wherever this program happens to run.
     bool LoadLog()
     {
         const bool bRead = !m_strLogPath.empty() && m_log.Load(m_strLogPath.c_str(), std::string());
-        return bRead && m_log.GetOldFirst() != nullptr;
+        if (!bRead || m_log.GetOldFirst() == nullptr)
+            return false;
+        for (const LOG_RECORD* record = m_log.GetOldFirst(); record != nullptr; record = record->pNext) {
+            const bool bNamed = record->nKind != LR_UNINSTALL_KEY && record->nKind != LR_SELF_REGISTRATION;
+            if (bNamed && !record->strPath.empty() &&
+                (record->strPath.size() >= MAX_PATH || !IsPlainFullPath(record->strPath)))
+                return false;
+        }
+        return true;
     }
 
     std::string GetProduct() const

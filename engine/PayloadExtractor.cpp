@@ -3,6 +3,7 @@
 #include "ArchiveFormat.h"
 #include "Checksum.h"
 #include "LzDecoder.h"
+#include "PathRules.h"
 #include "MessagePump.h"
 #include "PlaceholderExpansion.h"
 #include "Placeholders.h"
@@ -132,6 +133,7 @@ bool PayloadExtractor::Run(const char* pszArchive)
     m_directorySize = m_directoryHeld = 0;
     m_nEntries = m_nextEntry = 0;
     m_opened.clear();
+    m_createdFolders.clear();
     m_bEntryOpen = m_bSkipping = false;
     m_outputName.clear();
     m_bOutputIsTemp = false;
@@ -145,6 +147,14 @@ bool PayloadExtractor::Run(const char* pszArchive)
         Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
         return false;
     }
+    LARGE_INTEGER archiveSize;
+    if (!GetFileSizeEx(m_archive.Get(), &archiveSize)) {
+        Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+        return false;
+    }
+    m_archiveBodySize = archiveSize.QuadPart > static_cast<LONGLONG>(ARCHIVE_CHECKSUM_SIZE)
+                            ? static_cast<uint64_t>(archiveSize.QuadPart) - ARCHIVE_CHECKSUM_SIZE
+                            : 0;
     if (!VerifyFileChecksum(pszArchive, false)) {
         Fail(EXTRACT_ERROR_CHECKSUM);
         return false;
@@ -193,6 +203,7 @@ bool PayloadExtractor::Run(const char* pszArchive)
     m_directory.clear();
     m_directory.shrink_to_fit();
     m_opened.clear();
+    m_createdFolders.clear();
     // The extraction has succeeded; the answer cannot undo it.
     Send(EXTRACT_END);
     return true;
@@ -274,13 +285,14 @@ bool PayloadExtractor::Consume(const unsigned char* unit, unsigned length)
                 Fail(EXTRACT_ERROR_TRUNCATED);
                 return false;
             }
-            m_directory.resize(m_directorySize);
+            // The directory grows with the bytes that arrive: a size field of gigabytes in a short archive
+            // costs nothing before the archive runs out.
             m_phase = Phase::Directory;
             if (m_directoryHeld == m_directorySize && !FinishDirectory())
                 return false;
         } else if (m_phase == Phase::Directory) {
             const unsigned n = std::min<unsigned>(length - i, m_directorySize - m_directoryHeld);
-            std::memcpy(m_directory.data() + m_directoryHeld, unit + i, n);
+            m_directory.insert(m_directory.end(), unit + i, unit + i + n);
             m_directoryHeld += n;
             i += n;
             if (m_directoryHeld == m_directorySize && !FinishDirectory())
@@ -320,6 +332,12 @@ bool PayloadExtractor::FinishDirectory()
             Fail(EXTRACT_ERROR_SYSTEM, ERROR_FILENAME_EXCED_RANGE);
             return false;
         }
+        // A destination that is not a full path, or climbs with "..", would land outside the folders the
+        // archive names (relative to the working folder, or anywhere on the drive): refused likewise.
+        if (!IsPlainFullPath(expanded)) {
+            Fail(EXTRACT_ERROR_SYSTEM, ERROR_BAD_PATHNAME);
+            return false;
+        }
         std::memset(entry + ENTRY_OFFSET_PATH, 0, DIRECTORY_PATH_SIZE);
         std::memcpy(entry + ENTRY_OFFSET_PATH, expanded.data(), expanded.size());
         // Where the placeholder's folder ends: what lies below it is checked for links before writing.
@@ -330,7 +348,11 @@ bool PayloadExtractor::FinishDirectory()
                 m_checkFrom[k] = folder.size();
         }
     }
-    if (total > UINT32_MAX) {
+    // No archive body yields more content than its every bit spent on the longest tokens: sizes beyond that
+    // come from a damaged or hostile directory, refused before any file is opened (or sized to gigabytes).
+    const uint64_t bodyBits = m_archiveBodySize * 8;
+    const uint64_t mostContent = bodyBits / LZ_MATCH_TOKEN_BITS * LZ_MAX_TOKEN_OUTPUT + m_archiveBodySize;
+    if (total > UINT32_MAX || total > mostContent) {
         Fail(EXTRACT_ERROR_TRUNCATED);
         return false;
     }
@@ -400,6 +422,13 @@ bool PayloadExtractor::OpenEntry()
     }
 
     const char* destination = m_event.pszPath;
+    // Folders made for this entry go again when the extraction fails (once empty).
+    char missing[MAX_PATH];
+    lstrcpynA(missing, destination, MAX_PATH);
+    std::vector<std::string> made;
+    while (PathRemoveFileSpecA(missing) && missing[0] != '\0' && GetFileAttributesA(missing) == INVALID_FILE_ATTRIBUTES)
+        made.emplace_back(missing);
+    m_createdFolders.insert(m_createdFolders.end(), made.rbegin(), made.rend());
     MakeSureDirectoryPathExists(destination);
 
     // Written under a temporary name in the destination folder, renamed into place when complete.
@@ -581,6 +610,9 @@ void PayloadExtractor::HandleFailure()
             DeleteFileA(reinterpret_cast<const char*>(Entry(k) + ENTRY_OFFSET_PATH));
     }
     m_opened.clear();
+    for (auto it = m_createdFolders.rbegin(); it != m_createdFolders.rend(); ++it)
+        RemoveDirectoryA(it->c_str());
+    m_createdFolders.clear();
     m_directory.clear();
     m_directory.shrink_to_fit();
     m_decoder.reset();

@@ -125,6 +125,7 @@ private:
     void* m_pUser = nullptr;
 
     // Archive reader.
+    uint64_t m_archiveBodySize = 0;  // bytes after the checksum field
     DWORD m_readPos = 0;
     DWORD m_readEnd = 0;
     bool m_bReadFailed = false;
@@ -141,6 +142,7 @@ private:
     size_t m_nextEntry = 0;
     std::vector<unsigned char> m_opened;  // per entry: opened for writing (not skipped)
     std::vector<size_t> m_checkFrom;      // per entry: length of its placeholder's folder in the path, or 0
+    std::vector<std::string> m_createdFolders;  // folders this run made, outermost first
 
     // The entry being written.
     bool m_bEntryOpen = false;

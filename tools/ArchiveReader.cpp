@@ -3,6 +3,7 @@
 #include "CodePage1252.h"
 #include "Hash33.h"
 #include "LzBufferDecoder.h"
+#include "Manifest.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -92,15 +93,21 @@ ArchiveReport ReadArchive(const unsigned char* data, size_t size)
             error(name + ": path without terminating zero");
         if (entry.kind < KIND_ORDINARY || entry.kind > KIND_SAMPLE)
             error(name + ": unknown kind " + std::to_string(entry.kind));
-        for (size_t start = 0; start <= entry.path.size();) {
+        bool named = true;
+        for (size_t start = 0; start <= entry.path.size() && named;) {
             const size_t end = std::min(entry.path.find('\\', start), entry.path.size());
             const std::string component = entry.path.substr(start, end - start);
             if (const char* problem = DestinationNameProblem(component)) {
                 error(name + ": '" + component + "' " + problem);
-                break;
+                named = false;
             }
             start = end + 1;
         }
+        // The rules of the manifest: a known placeholder first, then names only (no "..", no empty, absolute
+        // or relative path), since the extractor writes wherever the expanded destination points.
+        std::string destinationError;
+        if (terminated && named && !CheckDestination(entry.path, destinationError))
+            error(name + ": " + destinationError);
         if (entry.compressed) {
             if (seenStored)
                 error(name + ": compressed entry after a stored one (compressed entries must come first)");

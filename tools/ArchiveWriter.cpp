@@ -83,8 +83,15 @@ bool WriteFileReplacing(const std::filesystem::path& path, const std::vector<uns
                         std::string& error)
 {
     namespace fs = std::filesystem;
-    fs::path temporary = path;
-    temporary += ".partial";
+    // A name that nothing holds yet: an existing file (or a link) of that name is neither lost nor followed.
+    fs::path temporary;
+    for (int n = 0;; ++n) {
+        temporary = path;
+        temporary += n == 0 ? std::string(".partial") : ".partial" + std::to_string(n);
+        std::error_code ec;
+        if (!fs::exists(fs::symlink_status(temporary, ec)) || n == 1000)
+            break;
+    }
     bool written;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);

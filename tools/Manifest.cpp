@@ -204,8 +204,11 @@ bool LoadManifest(const std::filesystem::path& manifest, std::vector<PayloadFile
 {
     namespace fs = std::filesystem;
     const std::string name = manifest.u8string();
-    std::ifstream in(manifest, std::ios::binary);
-    if (!in) {
+    std::error_code notFile;
+    std::ifstream in;
+    if (fs::is_regular_file(manifest, notFile))
+        in.open(manifest, std::ios::binary);
+    if (!in.is_open()) {
         errors.push_back(name + ": cannot read the manifest");
         return false;
     }

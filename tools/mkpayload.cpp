@@ -31,6 +31,9 @@ int Usage()
 
 bool ReadWholeFile(const fs::path& path, std::vector<unsigned char>& data)
 {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
@@ -78,7 +81,7 @@ bool Load(const fs::path& path, ArchiveReport& report)
 {
     std::vector<unsigned char> data;
     if (!ReadWholeFile(path, data)) {
-        std::fprintf(stderr, "mkpayload: cannot read %s\n", path.u8string().c_str());
+        std::fprintf(stderr, "mkpayload: cannot read %s (missing, not a file or unreadable)\n", path.u8string().c_str());
         return false;
     }
     report = ReadArchive(data);
@@ -110,6 +113,66 @@ int Verify(const fs::path& path)
     return EXIT_OK;
 }
 
+// What one extraction made, so that a failed one leaves the folder as it was: the files it created and the
+// folders it made, each in order. Replaced files are complete new files, never partly written ones.
+class ExtractionUndo {
+public:
+    ~ExtractionUndo()
+    {
+        if (m_dismissed)
+            return;
+        std::error_code ec;
+        for (auto it = m_files.rbegin(); it != m_files.rend(); ++it)
+            fs::remove(*it, ec);
+        for (auto it = m_folders.rbegin(); it != m_folders.rend(); ++it)
+            fs::remove(*it, ec);  // only when empty
+    }
+    void AddFile(const fs::path& path) { m_files.push_back(path); }
+    void AddFolder(const fs::path& path) { m_folders.push_back(path); }
+    void Dismiss() { m_dismissed = true; }
+
+private:
+    std::vector<fs::path> m_files, m_folders;
+    bool m_dismissed = false;
+};
+
+// Why the relative path cannot be written below folder without leaving it: an existing component that is a
+// symbolic link (which would lead the write elsewhere). Empty when none.
+std::string LinkOnTheWay(const fs::path& folder, const fs::path& relative)
+{
+    fs::path current = folder;
+    for (const fs::path& part : relative) {
+        current /= part;
+        std::error_code ec;
+        const fs::file_status status = fs::symlink_status(current, ec);
+        if (fs::is_symlink(status))
+            return current.u8string() + " is a symbolic link: the archive's files stay below " + folder.u8string();
+        if (!fs::exists(status))
+            break;
+    }
+    return std::string();
+}
+
+// Creates the folders of the target one by one, recording each one made.
+bool MakeFolders(const fs::path& folder, const fs::path& relative, ExtractionUndo& undo, std::string& error)
+{
+    fs::path current = folder;
+    const fs::path parent = relative.parent_path();
+    for (const fs::path& part : parent) {
+        current /= part;
+        std::error_code ec;
+        const fs::file_status status = fs::symlink_status(current, ec);
+        if (fs::is_directory(status))
+            continue;
+        if (fs::exists(status) || !fs::create_directory(current, ec) || ec) {
+            error = current.u8string() + " is not a folder and cannot be made one";
+            return false;
+        }
+        undo.AddFolder(current);
+    }
+    return true;
+}
+
 int Extract(const fs::path& path, const fs::path& folder)
 {
     ArchiveReport report;
@@ -118,26 +181,49 @@ int Extract(const fs::path& path, const fs::path& folder)
     PrintProblems(report);
     if (!report.Valid() || !report.contentsComplete)
         return EXIT_FAILED;
-    // Map every path before writing anything, so a bad one leaves the folder untouched.
-    std::vector<fs::path> targets;
+    // Map and check every path before writing anything, so a bad one leaves the folder untouched.
+    std::vector<fs::path> relatives;
     for (const DirectoryEntry& entry : report.entries) {
         std::string relative, error;
         if (!ExtractionPath(entry.path, relative, error)) {
             std::fprintf(stderr, "error: %s\n", Printable(error).c_str());
             return EXIT_FAILED;
         }
-        targets.push_back(folder / fs::u8path(relative));
-    }
-    for (size_t i = 0; i < targets.size(); ++i) {
-        std::error_code ec;
-        fs::create_directories(targets[i].parent_path(), ec);
-        std::string error;
-        if (ec || !WriteFileReplacing(targets[i], report.files[i], error)) {
-            std::fprintf(stderr, "mkpayload: cannot write %s %s\n", targets[i].u8string().c_str(), error.c_str());
+        relatives.push_back(fs::u8path(relative));
+        const std::string link = LinkOnTheWay(folder, relatives.back());
+        if (!link.empty()) {
+            std::fprintf(stderr, "error: %s\n", link.c_str());
             return EXIT_FAILED;
         }
     }
-    std::printf("%zu files extracted\n", targets.size());
+    ExtractionUndo undo;
+    // DIR itself and the folders above it that do not exist yet.
+    std::vector<fs::path> missing;
+    for (fs::path up = fs::absolute(folder); !up.empty() && !fs::exists(up); up = up.parent_path())
+        missing.push_back(up);
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        std::error_code ec;
+        if (!fs::create_directory(*it, ec) || ec) {
+            std::fprintf(stderr, "mkpayload: cannot make the folder %s\n", it->u8string().c_str());
+            return EXIT_FAILED;
+        }
+        undo.AddFolder(*it);
+    }
+    for (size_t i = 0; i < relatives.size(); ++i) {
+        const fs::path target = folder / relatives[i];
+        std::error_code ec;
+        const bool existed = fs::exists(fs::symlink_status(target, ec));
+        std::string error;
+        if (!MakeFolders(folder, relatives[i], undo, error) || !WriteFileReplacing(target, report.files[i], error)) {
+            std::fprintf(stderr, "mkpayload: cannot write %s: %s; the files and folders this run made were removed again\n", target.u8string().c_str(),
+                         error.c_str());
+            return EXIT_FAILED;
+        }
+        if (!existed)
+            undo.AddFile(target);
+    }
+    undo.Dismiss();
+    std::printf("%zu files extracted\n", relatives.size());
     return EXIT_OK;
 }
 

@@ -729,4 +729,74 @@ TEST_F(UninstallTest, MissingOrRecordlessLogRemovesNothing)
     }
 }
 
+// Hostile logs: random bytes, cuts inside the header, huge lines, and records that name their item by a
+// relative path, a path that climbs with "..", or one longer than a path may be. Such a log is refused whole:
+// exit code 3 and nothing removed, not even the valid records around the bad one.
+TEST_F(UninstallTest, HostileLogsRemoveNothing)
+{
+    Installation inst("hostile-log");
+    ASSERT_TRUE(inst.Build()) << GetLastError();
+    const std::string parent = inst.Root() + "\\Programs\\Quillon & Partners";
+    const std::string victim = inst.Root() + "\\victim.txt";
+    ASSERT_TRUE(WriteFileBytes(victim, "not the product's"));
+    ASSERT_TRUE(WriteFileBytes(parent + "\\victim.txt", "not the product's either"));
+
+    std::string header;
+    std::vector<std::string> headerLines = FormatHeaderLines(kProduct, "", inst.InstallFolder(), inst.InstallFolder());
+    for (const std::string& line : headerLines)
+        header += line;
+    std::string records;
+    int sequence = 0;
+    for (const Item& item : inst.Records()) {
+        const char* fixed = GetFixedRecordText(item.nKind);
+        records += FormatRecordLine(sequence++, item.nKind, item.nCode, true, fixed ? fixed : item.strPath);
+    }
+    // The installation's records, then one more file record with the given path.
+    auto withFile = [&](const std::string& path) {
+        return header + records + FormatRecordLine(sequence, LR_FILE, 0, true, path);
+    };
+
+    std::string random;
+    for (uint32_t i = 0, seed = 5; i < 4096; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        random += static_cast<char>(seed >> 24);
+    }
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"empty file", ""},
+        {"random bytes", random},
+        {"UTF-16 mark and an odd byte", "\xFF\xFE" "A"},
+        {"one line of 100000 characters", std::string(100000, 'x')},
+        {"a header line of 100000 characters", header.substr(0, 10) + std::string(100000, 'x') + "\r\n" + records},
+        {"record of an unknown kind", header + "0000:FF00:1 -- " + victim + "\r\n" + records},
+        {"relative path", withFile("..\\victim.txt")},
+        {"bare name", withFile("victim.txt")},
+        {"path from the drive's root", withFile("\\victim.txt")},
+        {"full path climbing with ..", withFile(inst.InstallFolder() + "\\..\\..\\..\\victim.txt")},
+        {"path longer than MAX_PATH", withFile(victim + "\\" + std::string(300, 'x'))},
+        {"path with a stream name", withFile(victim + ":stream")},
+    };
+    // Cut after each header line and inside it.
+    size_t at = 0;
+    for (size_t i = 0; i < headerLines.size(); ++i) {
+        cases.push_back({"cut inside header line " + std::to_string(i + 1), header.substr(0, at + 5)});
+        at += headerLines[i].size();
+        cases.push_back({"cut after header line " + std::to_string(i + 1), header.substr(0, at)});
+    }
+    cases.push_back({"cut inside the first record", header + records.substr(0, 7)});
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        SetFileAttributesA(inst.LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(WriteFileBytes(inst.LogPath(), c.second));
+        const auto before = ListTree(inst.Root());
+        JobRun run;
+        ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();
+        EXPECT_EQ(3u, run.Wait());
+        EXPECT_EQ(ListTree(inst.Root()), before);
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+        EXPECT_EQ("Plankora.Document", ReadDefault(HKEY_CLASSES_ROOT, ".plk"));
+    }
+    ExpectEveryRecordedItemStays(inst);
+}
+
 }  // namespace

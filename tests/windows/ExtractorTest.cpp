@@ -17,6 +17,7 @@ namespace {
 struct Recorder {
     std::vector<std::string> events;       // "NAME done"
     std::vector<ExtractEvent> records;
+    std::vector<std::string> paths;  // pszPath copied: it points into the extractor's directory, freed at the end
     std::function<int(const ExtractEvent&)> answer;
 
     static int Callback(ExtractEvent* event)
@@ -25,6 +26,7 @@ struct Recorder {
         const char* name = GetExtractEventName(event->nCode);
         self->events.push_back(std::string(name ? name : "?") + " " + std::to_string(event->nDone));
         self->records.push_back(*event);
+        self->paths.push_back(event->pszPath ? event->pszPath : "");
         return self->answer ? self->answer(*event) : EXTRACT_CONTINUE;
     }
     std::vector<std::string> Names() const
@@ -111,7 +113,7 @@ TEST_F(Extractor, EventSequenceAndCounters)
     ASSERT_EQ(r.size(), expected.size());
     EXPECT_EQ(r[0].nTotal, 0u);
     EXPECT_EQ(r[5].nTotal, 1128u);
-    EXPECT_EQ(std::string(r[5].pszPath), m_install + "\\a.txt");
+    EXPECT_EQ(m_recorder.paths[5], m_install + "\\a.txt");
     EXPECT_EQ(r[5].nKind, 1);
     EXPECT_EQ(r[5].nEntrySize, 5u);
     EXPECT_EQ(r[8].nEntryWritten, 5u);

@@ -96,6 +96,37 @@ std::vector<std::string> ListFiles(const std::string& folder)
     return names;
 }
 
+namespace {
+
+void AddTree(const std::string& folder, const std::string& prefix, const std::vector<std::string>& skip,
+             std::map<std::string, std::string>& tree)
+{
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
+    if (!find)
+        return;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == ".." || std::find(skip.begin(), skip.end(), name) != skip.end())
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[prefix + name] = "<folder>";
+            AddTree(folder + "\\" + name, prefix + name + "\\", {}, tree);
+        } else {
+            tree[prefix + name] = ReadFileBytes(folder + "\\" + name);
+        }
+    } while (FindNextFileA(find.Get(), &data));
+}
+
+}  // namespace
+
+std::map<std::string, std::string> ListTree(const std::string& folder, const std::vector<std::string>& skip)
+{
+    std::map<std::string, std::string> tree;
+    AddTree(folder, "", skip, tree);
+    return tree;
+}
+
 std::vector<std::string> TempFilesIn(const std::string& folder)
 {
     std::vector<std::string> found;

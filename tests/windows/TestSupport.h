@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,9 @@ std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 // Names of the files directly inside folder, sorted.
 std::vector<std::string> ListFiles(const std::string& folder);
+// Everything below folder: relative path -> content, "<folder>" for a folder; names in skip are left out at
+// the top level. To compare a tree before and after a run.
+std::map<std::string, std::string> ListTree(const std::string& folder, const std::vector<std::string>& skip = {});
 // Names that look like the extractor's temporary files ("qu*.tmp").
 std::vector<std::string> TempFilesIn(const std::string& folder);
 
