@@ -7,7 +7,8 @@
 #   - xcopy of the source files;
 #   - optionally an older payload-extract.exe (QU_BENCH_BEFORE=path), printing every event;
 #   - the wizard's own cost: the install sequence's extraction with the real progress page (status line,
-#     log box line per file, progress bar) against a progress side that does nothing (wizard-cost.exe).
+#     log box line per file, progress bar) against a progress side that does nothing (wizard-cost.exe;
+#     QU_BENCH_WIZARD=0 leaves it out).
 # and prints the medians of QU_BENCH_RUNS rounds (default 7) and the machine's load. The payload is built
 # once and reused (delete build/bench/wine-extract to rebuild it).
 #
@@ -117,7 +118,7 @@ for round in $(seq 1 "$runs"); do
   copy_ms=$(timed "$work/copy.log" scripts/wine-run "$build" cmd /c xcopy "$(winpath "$src")" \
     "$(winpath "$work/out-copy")" /E /I /Q /Y)
   page_ms=0 null_ms=0
-  if [ -f "$wizard" ]; then
+  if [ -f "$wizard" ] && [ "${QU_BENCH_WIZARD:-1}" != 0 ]; then
     rm -rf "$work/out-wizard"
     scripts/wine-run "$build" "$wizard" page "$(winpath "$archive")" "$(winpath "$work/out-wizard")" \
       </dev/null >"$work/wizard.log" 2>&1 || { cat "$work/wizard.log" >&2; exit 1; }
