@@ -158,11 +158,15 @@ quiet, printing, copy, before = col(0), col(1), col(2), col(3)
 lines = int(rows[0][4])
 page, null = col(5), col(6)
 # "timings checksum A loop B decode C files D writes E verify F total G files N"
+# (the second "files" is the number of files)
 phase = {}
 for r in rows:
     t = r[7:]
+    seen = set()
     for k in range(1, len(t) - 1, 2):
-        phase.setdefault(t[k], []).append(float(t[k + 1]))
+        name = t[k] if t[k] not in seen else "n" + t[k]
+        seen.add(t[k])
+        phase.setdefault(name, []).append(float(t[k + 1]))
 print(f"medians of {sys.argv[2]} rounds ({lines} event lines when printing)")
 print(f"  payload-extract --quiet (the installer's work)   {med(quiet):8.0f} ms")
 for name, label in (("checksum", "archive checksum pass"), ("decode", "decoding"), ("files", "file calls"),
@@ -179,7 +183,7 @@ print(f"  ratio printing / xcopy: median of the rounds {med([p / c for p, c in z
 if any(before):
     print(f"  ratio older / xcopy: median of the rounds {med([b / c for b, c in zip(before, copy)]):.2f}")
 if any(page):
-    nfiles = int(rows[0][-1])
+    nfiles = int(phase["nfiles"][0])
     print(f"  the install sequence's extraction with the real progress page {med(page):8.0f} ms, "
           f"with a null progress side {med(null):8.0f} ms")
     print(f"  the wizard's own cost: {med([p - n for p, n in zip(page, null)]):.0f} ms in all, "
