@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
 # Extraction speed under Wine: payload-extract.exe unpacking a large payload (about 75 MB of DLLs, text and
-# already compressed files) against Wine's xcopy copying the same files. Prints both times and the ratio
-# from one run. The payload is built once and reused (delete build/bench/wine-extract to rebuild it).
+# already compressed files) against Wine's xcopy copying the same files, in the same run. Each round times
+#   - the extraction as the installer does it, without printing (payload-extract --quiet --timings), with
+#     its phases: archive checksum pass, decoding, file calls, writes, verification;
+#   - the tool printing every event into a file, in blocks;
+#   - xcopy of the source files;
+#   - optionally an older payload-extract.exe (QU_BENCH_BEFORE=path), printing every event;
+#   - the wizard's own cost: the install sequence's extraction with the real progress page (status line,
+#     log box line per file, progress bar) against a progress side that does nothing (wizard-cost.exe;
+#     QU_BENCH_WIZARD=0 leaves it out).
+# and prints the medians of QU_BENCH_RUNS rounds (default 7) and the machine's load. The payload is built
+# once and reused (delete build/bench/wine-extract to rebuild it).
 #
 #   bench/wine-extract.sh [BUILD_TREE]     (default build/win64)
 set -euo pipefail
@@ -13,18 +22,13 @@ work=$root/build/bench/wine-extract
 src=$work/files
 archive=$work/payload.bin
 
-# The tools: the native mkpayload and the Windows payload-extract.exe.
-mkpayload=
-for m in build/native/tools/mkpayload "$build/host/tools/mkpayload"; do
-  if [ -x "$m" ]; then mkpayload=$root/$m; break; fi
-done
+# The tools: the native mkpayload, the Windows payload-extract.exe and wizard-cost.exe (brought up to date).
+echo "== Building mkpayload, payload-extract and wizard-cost"
+[ -f "$build/CMakeCache.txt" ] || cmake --preset win64 -B "$build" >/dev/null
+nice -n 10 cmake --build "$build" -j2 --target host_tools payload-extract wizard-cost >/dev/null
+mkpayload=$root/$build/host/tools/mkpayload
 extractor=$build/tools/payload-extract/payload-extract.exe
-if [ -z "$mkpayload" ] || [ ! -f "$extractor" ]; then
-  echo "== Building mkpayload and payload-extract"
-  [ -f "$build/CMakeCache.txt" ] || cmake --preset win64 -B "$build" >/dev/null
-  cmake --build "$build" -j2 --target host_tools payload-extract
-  mkpayload=$root/$build/host/tools/mkpayload
-fi
+wizard=$build/bench/windows/wizard-cost.exe
 
 make_files() {
   rm -rf "$src"
@@ -89,27 +93,99 @@ trap 'scripts/wine-run --stop "$build" >/dev/null 2>&1 || true' EXIT
 scripts/wine-run --start "$build"
 scripts/wine-run "$build" cmd /c exit </dev/null >/dev/null 2>&1 || true
 
-# Prints the seconds a command takes (to 1 ms).
+# Milliseconds a command takes (wall clock, the Wine process start included, as for xcopy).
 timed() {
-  local t0 t1
+  local t0 t1 log=$1
+  shift
   t0=$(date +%s%N)
-  "$@" </dev/null >"$work/last.log" 2>&1 || { cat "$work/last.log" >&2; return 1; }
+  "$@" </dev/null >"$log" 2>&1 || { cat "$log" >&2; return 1; }
   t1=$(date +%s%N)
   echo $(( (t1 - t0) / 1000000 ))
 }
 
-rm -rf "$work/out-extract" "$work/out-copy"
-sync
-extract_ms=$(timed scripts/wine-run "$build" "$extractor" "$(winpath "$archive")" "$(winpath "$work/out-extract")")
-copy_ms=$(timed scripts/wine-run "$build" cmd /c xcopy "$(winpath "$src")" "$(winpath "$work/out-copy")" /E /I /Q /Y)
+runs=${QU_BENCH_RUNS:-7}
+before=${QU_BENCH_BEFORE:-}
+results=$work/results.txt
+: >"$results"
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+for round in $(seq 1 "$runs"); do
+  rm -rf "$work/out-extract" "$work/out-print" "$work/out-copy" "$work/out-before"
+  sync
+  quiet_ms=$(timed "$work/quiet.log" scripts/wine-run "$build" "$extractor" --quiet --timings \
+    "$(winpath "$archive")" "$(winpath "$work/out-extract")")
+  print_ms=$(timed "$work/print.log" scripts/wine-run "$build" "$extractor" \
+    "$(winpath "$archive")" "$(winpath "$work/out-print")")
+  copy_ms=$(timed "$work/copy.log" scripts/wine-run "$build" cmd /c xcopy "$(winpath "$src")" \
+    "$(winpath "$work/out-copy")" /E /I /Q /Y)
+  page_ms=0 null_ms=0
+  if [ -f "$wizard" ] && [ "${QU_BENCH_WIZARD:-1}" != 0 ]; then
+    rm -rf "$work/out-wizard"
+    scripts/wine-run "$build" "$wizard" page "$(winpath "$archive")" "$(winpath "$work/out-wizard")" \
+      </dev/null >"$work/wizard.log" 2>&1 || { cat "$work/wizard.log" >&2; exit 1; }
+    page_ms=$(tr -d '\r' <"$work/wizard.log" | awk '/^wizard-cost/ { print $4 }')
+    rm -rf "$work/out-wizard"
+    scripts/wine-run "$build" "$wizard" null "$(winpath "$archive")" "$(winpath "$work/out-wizard")" \
+      </dev/null >"$work/wizard.log" 2>&1 || { cat "$work/wizard.log" >&2; exit 1; }
+    null_ms=$(tr -d '\r' <"$work/wizard.log" | awk '/^wizard-cost/ { print $4 }')
+    rm -rf "$work/out-wizard"
+  fi
+  before_ms=0
+  if [ -n "$before" ]; then
+    before_ms=$(timed "$work/before.log" scripts/wine-run "$build" "$before" \
+      "$(winpath "$archive")" "$(winpath "$work/out-before")")
+  fi
+  # The extracted trees must be the source tree, or the timing means nothing.
+  for out in out-extract out-print; do
+    if ! diff -rq -x payload.manifest "$src" "$work/$out" >/dev/null; then
+      echo "wine-extract: the files extracted into $out differ from the source files" >&2
+      exit 1
+    fi
+  done
+  phases=$(grep '^timings ' "$work/quiet.log" | tr -d '\r')
+  lines=$(grep -c '^EXTRACT_' "$work/print.log" || true)
+  echo "$quiet_ms $print_ms $copy_ms $before_ms $lines $page_ms $null_ms $phases" >>"$results"
+  echo "round $round: quiet ${quiet_ms} ms, printing ${print_ms} ms, xcopy ${copy_ms} ms$([ -n "$before" ] && echo ", before ${before_ms} ms"); load $(cut -d' ' -f1 /proc/loadavg)"
+done
+rm -rf "$work/out-extract" "$work/out-print" "$work/out-copy" "$work/out-before"
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-# The extracted tree must be the source tree, or the timing means nothing.
-if ! diff -rq -x payload.manifest "$src" "$work/out-extract" >/dev/null; then
-  echo "wine-extract: the extracted files differ from the source files" >&2
-  exit 1
-fi
-
-echo "payload-extract.exe: ${extract_ms} ms"
-echo "xcopy:               ${copy_ms} ms"
-awk -v e="$extract_ms" -v c="$copy_ms" 'BEGIN { printf "ratio extract/copy:  %.2f\n", (c > 0 ? e / c : 0) }'
-rm -rf "$work/out-extract" "$work/out-copy"
+python3 - "$results" "$runs" <<'PY'
+import statistics, sys
+rows = [l.split() for l in open(sys.argv[1]) if l.strip()]
+med = lambda xs: statistics.median(xs)
+col = lambda k: [float(r[k]) for r in rows]
+quiet, printing, copy, before = col(0), col(1), col(2), col(3)
+lines = int(rows[0][4])
+page, null = col(5), col(6)
+# "timings checksum A loop B decode C files D writes E verify F total G files N"
+# (the second "files" is the number of files)
+phase = {}
+for r in rows:
+    t = r[7:]
+    seen = set()
+    for k in range(1, len(t) - 1, 2):
+        name = t[k] if t[k] not in seen else "n" + t[k]
+        seen.add(t[k])
+        phase.setdefault(name, []).append(float(t[k + 1]))
+print(f"medians of {sys.argv[2]} rounds ({lines} event lines when printing)")
+print(f"  payload-extract --quiet (the installer's work)   {med(quiet):8.0f} ms")
+for name, label in (("checksum", "archive checksum pass"), ("decode", "decoding"), ("files", "file calls"),
+                    ("writes", "writes"), ("verify", "verification"), ("total", "inside the process")):
+    if name in phase:
+        print(f"    {label:<44} {med(phase[name]):8.1f} ms")
+print(f"  payload-extract printing every event, in blocks {med(printing):8.0f} ms")
+if any(before):
+    print(f"  older payload-extract printing every event      {med(before):8.0f} ms")
+print(f"  xcopy of the same files                         {med(copy):8.0f} ms")
+print(f"  ratio quiet / xcopy: median of the rounds {med([q / c for q, c in zip(quiet, copy)]):.2f}, "
+      f"of the medians {med(quiet) / med(copy):.2f}")
+print(f"  ratio printing / xcopy: median of the rounds {med([p / c for p, c in zip(printing, copy)]):.2f}")
+if any(before):
+    print(f"  ratio older / xcopy: median of the rounds {med([b / c for b, c in zip(before, copy)]):.2f}")
+if any(page):
+    nfiles = int(phase["nfiles"][0])
+    print(f"  the install sequence's extraction with the real progress page {med(page):8.0f} ms, "
+          f"with a null progress side {med(null):8.0f} ms")
+    print(f"  the wizard's own cost: {med([p - n for p, n in zip(page, null)]):.0f} ms in all, "
+          f"{1000 * med([p - n for p, n in zip(page, null)]) / nfiles:.0f} us per file ({nfiles} files)")
+PY

@@ -126,22 +126,61 @@ private:
 
         uint32_t Hash(const unsigned char* p) const
         {
-            constexpr uint64_t M1 = 0x9E3779B97F4A7C15ull, M2 = 0xC2B2AE3D27D4EB4Full;
-            uint64_t v;
             switch (k) {
-            case 2: v = uint64_t(p[0]) | uint64_t(p[1]) << 8; break;
-            case 3: v = uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16; break;
-            case 4: v = Load32(p); break;
-            case 5: v = Load32(p) | uint64_t(p[4]) << 32; break;
-            case 6: v = Load32(p) | uint64_t(p[4]) << 32 | uint64_t(p[5]) << 40; break;
-            case 8: v = Load64(p); break;
-            case 12: v = Load64(p) * M2 ^ Load32(p + 8); break;
-            case 16: v = Load64(p) * M2 ^ Load64(p + 8); break;
-            default: v = (Load64(p) * M2 ^ Load64(p + 8)) * M2 ^ Load64(p + 16); break;
+            case 2: return HashOf<2>(p, shift);
+            case 3: return HashOf<3>(p, shift);
+            case 4: return HashOf<4>(p, shift);
+            case 5: return HashOf<5>(p, shift);
+            case 6: return HashOf<6>(p, shift);
+            case 8: return HashOf<8>(p, shift);
+            case 12: return HashOf<12>(p, shift);
+            case 16: return HashOf<16>(p, shift);
+            default: return HashOf<24>(p, shift);
             }
-            return static_cast<uint32_t>((v * M1) >> shift);
         }
     };
+
+    // The hash of the first K bytes at p. Any function of those bytes alone gives the same matches: a chain
+    // holds every source whose K bytes agree, and what else it holds is checked byte by byte.
+    template <unsigned K>
+    static uint32_t HashOf(const unsigned char* p, unsigned shift)
+    {
+        constexpr uint64_t M1 = 0x9E3779B97F4A7C15ull, M2 = 0xC2B2AE3D27D4EB4Full;
+        uint64_t v;
+        if constexpr (K == 2)
+            v = uint64_t(p[0]) | uint64_t(p[1]) << 8;
+        else if constexpr (K == 3)
+            v = uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16;
+        else if constexpr (K == 4)
+            v = Load32(p);
+        else if constexpr (K == 5)
+            v = Load32(p) | uint64_t(p[4]) << 32;
+        else if constexpr (K == 6)
+            v = Load32(p) | uint64_t(p[4]) << 32 | uint64_t(p[5]) << 40;
+        else if constexpr (K == 8)
+            v = Load64(p);
+        else if constexpr (K == 12)
+            v = Load64(p) * M2 ^ Load32(p + 8);
+        else if constexpr (K == 16)
+            v = Load64(p) * M2 ^ Load64(p + 8);
+        else
+            v = (Load64(p) * M2 ^ Load64(p + 8)) * M2 ^ Load64(p + 16);
+        return static_cast<uint32_t>((v * M1) >> shift);
+    }
+
+    // Inserts position i - K of level L (K = LEVEL_BYTES[L]).
+    template <unsigned L>
+    void InsertLevel(size_t i)
+    {
+        constexpr unsigned K = LEVEL_BYTES[L];
+        if (i < K)
+            return;
+        Level& level = m_levels[L];
+        const size_t j = i - K;
+        uint32_t& head = level.head[HashOf<K>(m_data + j, level.shift)];
+        level.prev[j & m_ringMask] = head;
+        head = static_cast<uint32_t>(j + 1);
+    }
 
     static constexpr unsigned LEVELS = 9;
     static constexpr unsigned LEVEL_BYTES[LEVELS] = {2, 3, 4, 5, 6, 8, 12, 16, 24};
@@ -158,14 +197,9 @@ private:
     // Positions become sources for k-byte matches once their k bytes lie before i.
     void Insert(size_t i)
     {
-        for (auto& level : m_levels) {
-            if (i < level.k)
-                continue;
-            const size_t j = i - level.k;
-            uint32_t& head = level.head[level.Hash(m_data + j)];
-            level.prev[j & m_ringMask] = head;
-            head = static_cast<uint32_t>(j + 1);
-        }
+        InsertLevel<0>(i), InsertLevel<1>(i), InsertLevel<2>(i), InsertLevel<3>(i), InsertLevel<4>(i);
+        InsertLevel<5>(i), InsertLevel<6>(i), InsertLevel<7>(i), InsertLevel<8>(i);
+        static_assert(LEVELS == 9, "one InsertLevel per level");
     }
 
     const unsigned char* m_data;
@@ -217,39 +251,57 @@ LzMatchTable LzFindMatches(const unsigned char* data, size_t size)
     LzMatchTable table;
     table.length.resize(size);
     table.distance.resize(size);
-    MatchFinder finder(data, size);
-    for (size_t i = 0; i < size; ++i) {
-        unsigned length, distance;
-        finder.Find(i, length, distance);
-        table.length[i] = static_cast<uint8_t>(length);
-        table.distance[i] = static_cast<uint16_t>(distance);
-    }
+    LzFindMatchesRange(data, size, 0, size, table.length.data(), table.distance.data());
     return table;
 }
 
-std::vector<unsigned char> LzEncode(const unsigned char* data, size_t size, LzEncodeStats* stats)
+// The finder's result at a position depends on the window's bytes, and on its own result one position
+// earlier only through the match it carries over (one byte shorter): a carried match is kept when nothing
+// longer exists, otherwise the newest source of the longest match wins, as on a fresh start. Carried runs
+// shorten by one byte a position, so they end within LZ_MAX_MATCH positions. A finder started a window and
+// such a run before begin therefore gives exactly the results of a finder that started at 0.
+void LzFindMatchesRange(const unsigned char* data, size_t size, size_t begin, size_t end, uint8_t* length,
+                        uint16_t* distance)
 {
     CheckSize(size);
-    // Forward shortest path: cost[j] = fewest bits that produce the first j bytes. For each end position j
-    // keep the token that reaches it (match length, 0 for a literal, and distance).
-    constexpr size_t RING = 64;  // > LZ_MAX_TOKEN_OUTPUT: the costs still reachable from position i
-    constexpr uint64_t INF = ~uint64_t(0);
-    uint64_t cost[RING];
-    std::fill(cost, cost + RING, INF);
-    cost[0] = 0;
-    std::vector<uint8_t> tokenLength(size + 1);
-    std::vector<uint16_t> tokenDistance(size + 1);
+    constexpr size_t LEAD = LZ_WINDOW_SIZE + 4 * LZ_MAX_MATCH;
     MatchFinder finder(data, size);
-    for (size_t i = 0; i < size; ++i) {
+    for (size_t i = begin > LEAD ? begin - LEAD : 0; i < end; ++i) {
+        unsigned found, from;
+        finder.Find(i, found, from);
+        if (i >= begin) {
+            length[i - begin] = static_cast<uint8_t>(found);
+            distance[i - begin] = static_cast<uint16_t>(from);
+        }
+    }
+}
+
+// Forward shortest path: cost[j] = fewest bits that produce the first j bytes. For each end position j keep
+// the token that reaches it (match length, 0 for a literal, and distance).
+struct LzParser::State {
+    static constexpr size_t RING = 64;  // > LZ_MAX_TOKEN_OUTPUT: the costs still reachable from position i
+    static constexpr uint64_t INF = ~uint64_t(0);
+    uint64_t cost[RING];
+    std::vector<uint8_t> tokenLength;
+    std::vector<uint16_t> tokenDistance;
+    size_t next = 0;  // the next position to take
+
+    explicit State(size_t size) : tokenLength(size + 1), tokenDistance(size + 1)
+    {
+        std::fill(cost, cost + RING, INF);
+        cost[0] = 0;
+    }
+
+    // Position i with its longest match.
+    void Step(size_t i, unsigned longest, unsigned distance)
+    {
         const uint64_t here = cost[i % RING];
         cost[i % RING] = INF;
-        uint64_t& next = cost[(i + 1) % RING];
-        if (here + LZ_LITERAL_TOKEN_BITS < next) {
-            next = here + LZ_LITERAL_TOKEN_BITS;
+        uint64_t& following = cost[(i + 1) % RING];
+        if (here + LZ_LITERAL_TOKEN_BITS < following) {
+            following = here + LZ_LITERAL_TOKEN_BITS;
             tokenLength[i + 1] = 0;
         }
-        unsigned longest, distance;
-        finder.Find(i, longest, distance);
         const uint64_t viaMatch = here + LZ_MATCH_TOKEN_BITS;
         for (unsigned length = 2; length <= longest; ++length) {
             const size_t end = i + length + 1;
@@ -261,18 +313,42 @@ std::vector<unsigned char> LzEncode(const unsigned char* data, size_t size, LzEn
             }
         }
     }
+};
 
+LzParser::LzParser(const unsigned char* data, size_t size) : m_data(data), m_size(size)
+{
+    CheckSize(size);
+    m_state.reset(new State(size));
+}
+
+LzParser::~LzParser() = default;
+
+void LzParser::Add(const uint8_t* length, const uint16_t* distance, size_t count)
+{
+    State& state = *m_state;
+    if (count > m_size - state.next)
+        throw std::out_of_range("LzParser: more positions than input");
+    for (size_t k = 0; k < count; ++k)
+        state.Step(state.next + k, length[k], distance[k]);
+    state.next += count;
+}
+
+std::vector<unsigned char> LzParser::Finish(LzEncodeStats* stats)
+{
+    State& state = *m_state;
+    if (state.next != m_size)
+        throw std::logic_error("LzParser: positions missing");
     // Walk back from the end to collect the token ends, then emit them front to back.
     std::vector<uint32_t> ends;
-    for (size_t j = size; j > 0; j -= tokenLength[j] + 1u)
+    for (size_t j = m_size; j > 0; j -= state.tokenLength[j] + 1u)
         ends.push_back(static_cast<uint32_t>(j));
     LzEncodeStats counted;
     std::vector<unsigned char> out;
-    out.reserve(size / 2 + 16);
+    out.reserve(m_size / 2 + 16);
     BitWriter writer(out);
     for (auto it = ends.rbegin(); it != ends.rend(); ++it) {
         const size_t end = *it;
-        const unsigned length = tokenLength[end];
+        const unsigned length = state.tokenLength[end];
         const size_t start = end - length - 1;
         if (length == 0) {
             writer.Put(0, 1);
@@ -280,7 +356,7 @@ std::vector<unsigned char> LzEncode(const unsigned char* data, size_t size, LzEn
             ++counted.literalTokens;
         } else {
             // Positions count from the first stream byte until the window has filled, then from the oldest.
-            const size_t source = start - tokenDistance[end];
+            const size_t source = start - state.tokenDistance[end];
             const size_t position = start < LZ_WINDOW_SIZE ? source : source - (start - LZ_WINDOW_SIZE);
             writer.Put(1, 1);
             writer.Put(static_cast<uint32_t>(position), LZ_POSITION_BITS);
@@ -288,10 +364,25 @@ std::vector<unsigned char> LzEncode(const unsigned char* data, size_t size, LzEn
             counted.bits += LZ_MATCH_TOKEN_BITS;
             ++counted.matchTokens;
         }
-        writer.Put(data[end - 1], LZ_LITERAL_BITS);
+        writer.Put(m_data[end - 1], LZ_LITERAL_BITS);
     }
     writer.Flush();
     if (stats)
         *stats = counted;
+    m_state.reset();
     return out;
+}
+
+std::vector<unsigned char> LzEncode(const unsigned char* data, size_t size, LzEncodeStats* stats)
+{
+    LzParser parser(data, size);
+    LzParser::State& state = *parser.m_state;
+    MatchFinder finder(data, size);
+    for (size_t i = 0; i < size; ++i) {
+        unsigned longest, distance;
+        finder.Find(i, longest, distance);
+        state.Step(i, longest, distance);
+    }
+    state.next = size;
+    return parser.Finish(stats);
 }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct LzEncodeStats {
@@ -29,6 +30,33 @@ struct LzMatchTable {
 // s + L <= i) of at most 32 bytes that leaves a byte for the literal. Lengths of 1 are reported as 0:
 // a one-byte match never beats two literals.
 LzMatchTable LzFindMatches(const unsigned char* data, size_t size);
+
+// The same for the positions [begin, end) of data[0, size) alone: exactly what LzFindMatches gives there
+// (the window before begin is searched again). Blocks of one input can so be searched independently, on
+// several threads, for the same encoding.
+void LzFindMatchesRange(const unsigned char* data, size_t size, size_t begin, size_t end, uint8_t* length,
+                        uint16_t* distance);
+
+// The optimal parse over longest matches given position by position, in order (from LzFindMatchesRange).
+class LzParser {
+public:
+    LzParser(const unsigned char* data, size_t size);
+    ~LzParser();
+    LzParser(const LzParser&) = delete;
+    LzParser& operator=(const LzParser&) = delete;
+
+    // The longest matches of the next count positions.
+    void Add(const uint8_t* length, const uint16_t* distance, size_t count);
+    // Once every position was added: the encoded stream, as LzEncode makes it.
+    std::vector<unsigned char> Finish(LzEncodeStats* stats = nullptr);
+
+private:
+    friend std::vector<unsigned char> LzEncode(const unsigned char*, size_t, LzEncodeStats*);
+    struct State;
+    const unsigned char* m_data;
+    size_t m_size;
+    std::unique_ptr<State> m_state;
+};
 
 // Encodes the whole stream with an optimal parse; the last byte is padded with zero bits.
 // Deterministic. Inputs of 4 GiB or more are refused with std::length_error.

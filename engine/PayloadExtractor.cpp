@@ -3,8 +3,9 @@
 #include "ArchiveFormat.h"
 #include "Checksum.h"
 #include "LzDecoder.h"
-#include "PathRules.h"
+#include "LzFormat.h"
 #include "MessagePump.h"
+#include "PathRules.h"
 #include "PlaceholderExpansion.h"
 #include "Placeholders.h"
 
@@ -12,6 +13,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -21,8 +23,117 @@ constexpr DWORD READ_BUFFER_SIZE = 64 * 1024;
 constexpr size_t WRITE_BUFFER_SIZE = 64 * 1024;
 constexpr uint32_t PROGRESS_STEP = 256;
 constexpr unsigned STORED_UNIT = 32;
-// GetTempFileNameA needs room for "quXXXX.tmp" within MAX_PATH.
+// A temporary name "quXXXX.tmp" must fit within MAX_PATH.
 constexpr int MAX_TEMP_FOLDER_LENGTH = 246;
+
+// Adds the time from construction to destruction to a counter, when there is one.
+class PhaseTimer {
+public:
+    explicit PhaseTimer(int64_t* pTotal) : m_pTotal(pTotal)
+    {
+        if (m_pTotal)
+            m_start = Now();
+    }
+    ~PhaseTimer()
+    {
+        if (m_pTotal)
+            *m_pTotal += Now() - m_start;
+    }
+    PhaseTimer(const PhaseTimer&) = delete;
+    PhaseTimer& operator=(const PhaseTimer&) = delete;
+
+private:
+    static int64_t Now()
+    {
+        LARGE_INTEGER t;
+        QueryPerformanceCounter(&t);
+        return t.QuadPart;
+    }
+    int64_t* m_pTotal;
+    int64_t m_start = 0;
+};
+
+// Copies a unit (1 to 33 bytes) with a few fixed-size moves that stay within [0, n).
+inline void CopyUnit(unsigned char* to, const unsigned char* from, size_t n)
+{
+    if (n > 2 * 16) {
+        std::memcpy(to, from, n);
+    } else if (n >= 16) {
+        unsigned char head[16], tail[16];
+        std::memcpy(head, from, 16);
+        std::memcpy(tail, from + n - 16, 16);
+        std::memcpy(to, head, 16);
+        std::memcpy(to + n - 16, tail, 16);
+    } else if (n >= 8) {
+        uint64_t head, tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + n - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4) {
+        uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + n - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + n - 4, &tail, 4);
+    } else {
+        for (size_t k = 0; k < n; ++k)
+            to[k] = from[k];
+    }
+}
+
+typedef BOOL(WINAPI* SetFileInformationByHandleFn)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+
+// SetFileInformationByHandle where the system has it (Windows Vista and later), else null.
+SetFileInformationByHandleFn FileInformationFunction()
+{
+    static const SetFileInformationByHandleFn pfn = [] {
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        FARPROC proc = kernel ? GetProcAddress(kernel, "SetFileInformationByHandle") : nullptr;
+        return reinterpret_cast<SetFileInformationByHandleFn>(reinterpret_cast<void*>(proc));
+    }();
+    return pfn;
+}
+
+// Errors by which a file system or system says it cannot rename through a handle: MoveFileA does it then.
+bool IsUnsupported(DWORD error)
+{
+    return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
+           error == ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+// Renames the file open as file (with delete access) to path, without replacing an existing file, as
+// MoveFileA does. The path is made full and given in the system's own form ("\??\C:\...").
+bool RenameThroughHandle(HANDLE file, const char* path)
+{
+    const SetFileInformationByHandleFn pfn = FileInformationFunction();
+    wchar_t wide[MAX_PATH];
+    wchar_t full[MAX_PATH + 8];
+    if (!pfn || !MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH)) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
+    }
+    const DWORD length = GetFullPathNameW(wide, MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
+    }
+    std::wstring name;
+    if (full[0] == L'\\' && full[1] == L'\\' && full[2] == L'?' && full[3] == L'\\')
+        name = std::wstring(L"\\??\\") + (full + 4);
+    else if (full[0] == L'\\' && full[1] == L'\\')
+        name = std::wstring(L"\\??\\UNC\\") + (full + 2);
+    else
+        name = std::wstring(L"\\??\\") + full;
+    const DWORD nameBytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = nameBytes;
+    std::memcpy(info->FileName, name.data(), nameBytes);
+    return pfn(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
+}
 
 struct EventName {
     uint32_t code;
@@ -137,6 +248,7 @@ bool PayloadExtractor::Run(const char* pszArchive)
     m_bEntryOpen = m_bSkipping = false;
     m_outputName.clear();
     m_bOutputIsTemp = false;
+    m_bRenameByHandle = false;
     if (!SendChecked(EXTRACT_BEGIN))
         return false;
 
@@ -155,7 +267,12 @@ bool PayloadExtractor::Run(const char* pszArchive)
     m_archiveBodySize = archiveSize.QuadPart > static_cast<LONGLONG>(ARCHIVE_CHECKSUM_SIZE)
                             ? static_cast<uint64_t>(archiveSize.QuadPart) - ARCHIVE_CHECKSUM_SIZE
                             : 0;
-    if (!VerifyFileChecksum(pszArchive, false)) {
+    bool checksumOk;
+    {
+        PhaseTimer timer(m_pTimings ? &m_pTimings->nChecksum : nullptr);
+        checksumOk = VerifyFileChecksum(pszArchive, false);
+    }
+    if (!checksumOk) {
         Fail(EXTRACT_ERROR_CHECKSUM);
         return false;
     }
@@ -172,32 +289,48 @@ bool PayloadExtractor::Run(const char* pszArchive)
     m_writeBuffer.reset(new unsigned char[WRITE_BUFFER_SIZE]);
     m_decoder.reset(new LzDecoder);
 
-    DWORD lastPump = GetTickCount() - 1;
-    while (!IsFinished()) {
-        // Keeps the wizard painting while the extraction runs on its thread. Once per timer tick: a
-        // PeekMessage costs tens of microseconds under Wine, more than decoding a unit, and the window
-        // cannot tell the difference.
-        const DWORD now = GetTickCount();
-        if (now != lastPump) {
-            PumpMessages(false);
-            lastPump = now;
+    {
+        PhaseTimer timer(m_pTimings ? &m_pTimings->nLoop : nullptr);
+        DWORD lastPump = GetTickCount() - 1;
+        while (!IsFinished()) {
+            // Keeps the wizard painting while the extraction runs on its thread. Once per timer tick: a
+            // PeekMessage costs tens of microseconds under Wine, more than decoding a unit, and the window
+            // cannot tell the difference.
+            const DWORD now = GetTickCount();
+            if (now != lastPump) {
+                PumpMessages(false);
+                lastPump = now;
+            }
+            // The common case first: tokens inside an entry being written, no event due.
+            if (!DecodeWithinEntry())
+                return false;
+            if (IsFinished())
+                break;
+            unsigned char buffer[LZ_MAX_TOKEN_OUTPUT];
+            const unsigned char* unit = nullptr;
+            unsigned length = 0;
+            if (!ProduceUnit(buffer, unit, length))
+                return false;
+            if (m_event.nDone - m_progressMark >= PROGRESS_STEP && !SendProgress())
+                return false;
+            m_event.nDone += length;
+            if (!Consume(unit, length) || !AfterUnit())
+                return false;
         }
-        unsigned char unit[LZ_MAX_TOKEN_OUTPUT];
-        unsigned length = 0;
-        if (!ProduceUnit(unit, length))
-            return false;
-        if (m_event.nDone - m_progressMark >= PROGRESS_STEP && !SendProgress())
-            return false;
-        m_event.nDone += length;
-        if (!Consume(unit, length) || !AfterUnit())
-            return false;
     }
 
     m_readBuffer.reset();
     m_archive.Close();
     m_decoder.reset();
     m_writeBuffer.reset();
-    if (!SendChecked(EXTRACT_VERIFY) || !VerifyFiles())
+    if (!SendChecked(EXTRACT_VERIFY))
+        return false;
+    bool verified;
+    {
+        PhaseTimer timer(m_pTimings ? &m_pTimings->nVerify : nullptr);
+        verified = VerifyFiles();
+    }
+    if (!verified)
         return false;
 
     m_directory.clear();
@@ -206,6 +339,51 @@ bool PayloadExtractor::Run(const char* pszArchive)
     m_createdFolders.clear();
     // The extraction has succeeded; the answer cannot undo it.
     Send(EXTRACT_END);
+    return true;
+}
+
+// Decodes tokens straight from the read buffer into the write buffer while each of them is a whole unit of
+// the entry being written and no event falls due: exactly what the unit-by-unit loop would do with them.
+bool PayloadExtractor::DecodeWithinEntry()
+{
+    if (m_phase != Phase::Files || !m_bEntryOpen || m_bSkipping || m_bStored)
+        return true;
+    const unsigned char* const start = m_readBuffer.get() + m_readPos;
+    const unsigned char* in = start;
+    const unsigned char* const inEnd = m_readBuffer.get() + m_readEnd;
+    unsigned char* const writeBuffer = m_writeBuffer.get();
+    uint32_t done = m_event.nDone;
+    uint32_t written = m_event.nEntryWritten;
+    const uint32_t size = m_event.nEntrySize;
+    size_t fill = m_writeFill;
+    bool ok = true;
+    // Each token: at most LZ_MAX_TOKEN_INPUT bytes in, LZ_MAX_TOKEN_OUTPUT bytes out; the entry does not
+    // end within it, so no file completes here.
+    while (inEnd - in >= static_cast<ptrdiff_t>(LZ_MAX_TOKEN_INPUT) && done - m_progressMark < PROGRESS_STEP &&
+           size - written > LZ_MAX_TOKEN_OUTPUT && WRITE_BUFFER_SIZE - fill >= LZ_MAX_TOKEN_OUTPUT) {
+        const unsigned char* unit = nullptr;
+        unsigned length = 0;
+        if (m_decoder->DecodeUnitFrom(in, unit, length) != LzStatus::Ok) {
+            ok = false;
+            break;
+        }
+        // Both buffers have room for a whole token: one fixed-size copy.
+        std::memcpy(writeBuffer + fill, unit, LZ_MAX_TOKEN_OUTPUT);
+        fill += length;
+        done += length;
+        written += length;
+    }
+    const DWORD taken = static_cast<DWORD>(in - start);
+    m_readPos += taken;
+    m_event.nBodyRead += taken;
+    m_event.nDone = done;
+    m_event.nEntryWritten = written;
+    m_writeFill = fill;
+    if (!ok) {
+        // With the token's bytes at hand, only a bad reference can stop it.
+        Fail(EXTRACT_ERROR_TRUNCATED);
+        return false;
+    }
     return true;
 }
 
@@ -232,12 +410,24 @@ int PayloadExtractor::ReadByte()
     return m_readBuffer[m_readPos++];
 }
 
-bool PayloadExtractor::ProduceUnit(unsigned char* unit, unsigned& length)
+bool PayloadExtractor::ProduceUnit(unsigned char* buffer, const unsigned char*& unit, unsigned& length)
 {
     length = 0;
+    unit = buffer;
     if (!m_bStored) {
-        auto source = [this] { return ReadByte(); };
-        switch (m_decoder->DecodeToken(source, unit, length)) {
+        LzStatus status;
+        if (m_readEnd - m_readPos >= LZ_MAX_TOKEN_INPUT) {
+            // The whole token is in the read buffer.
+            const unsigned char* in = m_readBuffer.get() + m_readPos;
+            status = m_decoder->DecodeUnitFrom(in, unit, length);
+            const DWORD taken = static_cast<DWORD>(in - (m_readBuffer.get() + m_readPos));
+            m_readPos += taken;
+            m_event.nBodyRead += taken;
+        } else {
+            auto source = [this] { return ReadByte(); };
+            status = m_decoder->DecodeUnit(source, unit, length);
+        }
+        switch (status) {
         case LzStatus::Ok:
             return true;
         case LzStatus::SourceError:
@@ -254,14 +444,22 @@ bool PayloadExtractor::ProduceUnit(unsigned char* unit, unsigned& length)
     const uint32_t left = m_event.nTotal - m_event.nDone;
     const unsigned want = static_cast<unsigned>(std::min<uint32_t>(STORED_UNIT, left));
     while (length < want) {
-        const int byte = ReadByte();
-        if (byte == LZ_SOURCE_ERROR) {
-            Fail(EXTRACT_ERROR_SYSTEM, m_dwReadError);
-            return false;
+        if (m_readPos == m_readEnd) {
+            DWORD got = 0;
+            if (!ReadFile(m_archive.Get(), m_readBuffer.get(), READ_BUFFER_SIZE, &got, nullptr)) {
+                Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+                return false;
+            }
+            m_readPos = 0;
+            m_readEnd = got;
+            if (got == 0)
+                break;
         }
-        if (byte == LZ_SOURCE_END)
-            break;
-        unit[length++] = static_cast<unsigned char>(byte);
+        const unsigned n = static_cast<unsigned>(std::min<DWORD>(want - length, m_readEnd - m_readPos));
+        std::memcpy(buffer + length, m_readBuffer.get() + m_readPos, n);
+        m_readPos += n;
+        m_event.nBodyRead += n;
+        length += n;
     }
     if (length == 0) {
         Fail(EXTRACT_ERROR_TRUNCATED);
@@ -421,6 +619,7 @@ bool PayloadExtractor::OpenEntry()
         return true;
     }
 
+    PhaseTimer timer(m_pTimings ? &m_pTimings->nFileCalls : nullptr);
     const char* destination = m_event.pszPath;
     // Folders made for this entry go again when the extraction fails (once empty).
     char missing[MAX_PATH];
@@ -429,31 +628,8 @@ bool PayloadExtractor::OpenEntry()
     while (PathRemoveFileSpecA(missing) && missing[0] != '\0' && GetFileAttributesA(missing) == INVALID_FILE_ATTRIBUTES)
         made.emplace_back(missing);
     m_createdFolders.insert(m_createdFolders.end(), made.rbegin(), made.rend());
-    MakeSureDirectoryPathExists(destination);
-
-    // Written under a temporary name in the destination folder, renamed into place when complete.
-    char folder[MAX_PATH];
-    lstrcpynA(folder, destination, MAX_PATH);
-    PathRemoveFileSpecA(folder);
-    PathAddBackslashA(folder);
-    char temp[MAX_PATH];
-    m_outputName = destination;
-    m_bOutputIsTemp = false;
-    if (lstrlenA(folder) <= MAX_TEMP_FOLDER_LENGTH && GetTempFileNameA(folder, "qu", 0, temp)) {
-        m_outputName = temp;
-        m_bOutputIsTemp = true;
-    } else {
-        // Written in place: a read-only file cannot be opened for writing.
-        const DWORD attributes = GetFileAttributesA(destination);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            SetFileAttributesA(destination, attributes & ~FILE_ATTRIBUTE_READONLY);
-    }
-    m_output.Reset(CreateFileA(m_outputName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!m_output) {
-        Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+    if (!CreateOutput(destination))
         return false;
-    }
     // Written in place, the destination is the extractor's own from now on; under a temporary name, only
     // once it has been renamed into place. A failure removes only such files.
     if (!m_bOutputIsTemp)
@@ -468,6 +644,75 @@ bool PayloadExtractor::OpenEntry()
         return false;
     }
     m_writeFill = 0;
+    if (m_pTimings)
+        ++m_pTimings->nFiles;
+    return true;
+}
+
+// Creates the output file: under a temporary name "quXXXX.tmp" in the destination folder, or as the
+// destination itself when the folder leaves no room for such a name or no temporary file can be made there.
+bool PayloadExtractor::CreateOutput(const char* destination)
+{
+    char folder[MAX_PATH];
+    lstrcpynA(folder, destination, MAX_PATH);
+    PathRemoveFileSpecA(folder);
+    // Creates the missing folders; a folder that exists already needs none of its calls.
+    const DWORD folderAttributes = GetFileAttributesA(folder);
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        MakeSureDirectoryPathExists(destination);
+    PathAddBackslashA(folder);
+    m_outputName.clear();
+    m_bOutputIsTemp = false;
+    m_bRenameByHandle = false;
+    const DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL;
+    const int folderLength = lstrlenA(folder);
+    if (folderLength <= MAX_TEMP_FOLDER_LENGTH) {
+        // The name is made as GetTempFileNameA makes it (a number from the tick count, the next one while the
+        // name is taken), but the file is created once, for writing and for the rename through its handle.
+        const bool byHandle = FileInformationFunction() != nullptr;
+        DWORD unique = GetTickCount() & 0xFFFF;
+        if (unique == 0)
+            unique = 1;
+        const DWORD first = unique;
+        char temp[MAX_PATH];
+        do {
+            std::snprintf(temp, sizeof temp, "%squ%lX.tmp", folder, static_cast<unsigned long>(unique));
+            m_output.Reset(CreateFileA(temp, GENERIC_WRITE | (byHandle ? DELETE : 0), 0, nullptr, CREATE_NEW, flags,
+                                       nullptr));
+            DWORD error = m_output ? NO_ERROR : GetLastError();
+            if (error == ERROR_ACCESS_DENIED && byHandle) {
+                // Delete access may be what is refused: the plain write access the rename by name needs.
+                m_output.Reset(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, flags, nullptr));
+                error = m_output ? NO_ERROR : GetLastError();
+                if (m_output) {
+                    m_outputName = temp;
+                    m_bOutputIsTemp = true;
+                    return true;
+                }
+            }
+            if (m_output) {
+                m_outputName = temp;
+                m_bOutputIsTemp = true;
+                m_bRenameByHandle = byHandle;
+                return true;
+            }
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_SHARING_VIOLATION)
+                break;
+            unique = (unique + 1) & 0xFFFF;
+            if (unique == 0)
+                unique = 1;
+        } while (unique != first);
+    }
+    m_outputName = destination;
+    // Written in place: a read-only file cannot be opened for writing.
+    const DWORD attributes = GetFileAttributesA(destination);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(destination, attributes & ~FILE_ATTRIBUTE_READONLY);
+    m_output.Reset(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr));
+    if (!m_output) {
+        Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+        return false;
+    }
     return true;
 }
 
@@ -500,7 +745,7 @@ bool PayloadExtractor::WriteOutput(const unsigned char* data, size_t size)
 {
     while (size > 0) {
         const size_t n = std::min(size, WRITE_BUFFER_SIZE - m_writeFill);
-        std::memcpy(m_writeBuffer.get() + m_writeFill, data, n);
+        CopyUnit(m_writeBuffer.get() + m_writeFill, data, n);
         m_writeFill += n;
         data += n;
         size -= n;
@@ -512,6 +757,7 @@ bool PayloadExtractor::WriteOutput(const unsigned char* data, size_t size)
 
 bool PayloadExtractor::FlushOutput()
 {
+    PhaseTimer timer(m_pTimings ? &m_pTimings->nWrites : nullptr);
     DWORD written = 0;
     const DWORD want = static_cast<DWORD>(m_writeFill);
     const ExtractWriteCall write = ExtractorWriteCall() ? ExtractorWriteCall() : WriteFile;
@@ -532,32 +778,13 @@ bool PayloadExtractor::CompleteEntry()
     if (!m_bSkipping) {
         if (m_writeFill > 0 && !FlushOutput())
             return false;
-        if (!m_output.Close()) {
+        PhaseTimer timer(m_pTimings ? &m_pTimings->nFileCalls : nullptr);
+        if (m_bOutputIsTemp) {
+            if (!RenameOutput(m_event.pszPath))
+                return false;
+        } else if (!m_output.Close()) {
             Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
             return false;
-        }
-        // The old file goes only now that the new one is complete, replaced in one step.
-        if (m_bOutputIsTemp) {
-            const char* temp = m_outputName.c_str();
-            // A read-only old file cannot be replaced; until then it keeps its attributes.
-            const DWORD attributes = GetFileAttributesA(m_event.pszPath);
-            const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-            if (readOnly)
-                SetFileAttributesA(m_event.pszPath, attributes & ~FILE_ATTRIBUTE_READONLY);
-            bool moved = MoveFileExA(temp, m_event.pszPath, MOVEFILE_REPLACE_EXISTING) != FALSE;
-            // The Windows 9x family has no MoveFileEx: there the old file has to go first.
-            if (!moved && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
-                DeleteFileA(m_event.pszPath);
-                moved = MoveFileA(temp, m_event.pszPath) != FALSE;
-            }
-            if (!moved) {
-                const DWORD error = GetLastError();
-                if (readOnly)
-                    SetFileAttributesA(m_event.pszPath, attributes);
-                Fail(EXTRACT_ERROR_SYSTEM, error);
-                return false;
-            }
-            m_opened[m_nextEntry - 1] = 1;
         }
         m_outputName.clear();
         m_bOutputIsTemp = false;
@@ -570,6 +797,52 @@ bool PayloadExtractor::CompleteEntry()
     m_event.nKind = 0;
     m_bEntryOpen = false;
     m_bSkipping = false;
+    return true;
+}
+
+// Puts the complete temporary file in place of the destination. The old file goes only now; a destination
+// that cannot be replaced (held open by another program) makes the rename fail, with the error MoveFileExA
+// gives.
+bool PayloadExtractor::RenameOutput(const char* destination)
+{
+    const size_t index = m_nextEntry - 1;
+    // The old file goes only now that the new one is complete, replaced in one step, so that a run ended
+    // at any moment leaves either file in place. A read-only old file keeps its attributes until then.
+    const DWORD attributes = GetFileAttributesA(destination);
+    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (readOnly)
+        SetFileAttributesA(destination, attributes & ~FILE_ATTRIBUTE_READONLY);
+    const auto fail = [&](DWORD error) {
+        if (readOnly)
+            SetFileAttributesA(destination, attributes);
+        Fail(EXTRACT_ERROR_SYSTEM, error);
+        return false;
+    };
+    if (m_bRenameByHandle) {
+        // Through the handle that wrote it: no second opening of the file.
+        if (RenameThroughHandle(m_output.Get(), destination)) {
+            m_opened[index] = 1;
+            if (!m_output.Close()) {
+                Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+                return false;
+            }
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (!IsUnsupported(error))
+            return fail(error);
+    }
+    if (!m_output.Close())
+        return fail(GetLastError());
+    bool moved = MoveFileExA(m_outputName.c_str(), destination, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    // The Windows 9x family has no MoveFileEx: there the old file has to go first.
+    if (!moved && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+        DeleteFileA(destination);
+        moved = MoveFileA(m_outputName.c_str(), destination) != FALSE;
+    }
+    if (!moved)
+        return fail(GetLastError());
+    m_opened[index] = 1;
     return true;
 }
 
@@ -592,7 +865,7 @@ bool PayloadExtractor::VerifyFiles()
 void PayloadExtractor::DiscardOutput()
 {
     m_output.Close();
-    // A temporary file left by an interrupted entry (also the empty one GetTempFileNameA made).
+    // A temporary file left by an interrupted entry.
     if (m_bOutputIsTemp && !m_outputName.empty())
         DeleteFileA(m_outputName.c_str());
     m_outputName.clear();

@@ -2,10 +2,11 @@
 
 #include "ArchiveFormat.h"
 #include "Hash33.h"
+#include "ParallelEncoder.h"
 
 #include <fstream>
 
-bool ShouldCompress(const PayloadFile& file)
+bool ShouldCompress(const PayloadFile& file, unsigned threads)
 {
     if (file.data.empty())
         return false;
@@ -14,16 +15,16 @@ bool ShouldCompress(const PayloadFile& file)
     case Storage::Store: return false;
     case Storage::Auto: break;
     }
-    return LzEncode(file.data).size() < file.data.size();
+    return LzEncodeParallel(file.data, threads).size() < file.data.size();
 }
 
 bool BuildArchive(const std::vector<PayloadFile>& files, std::vector<unsigned char>& archive, std::string& error,
-                  ArchiveBuildStats* stats)
+                  ArchiveBuildStats* stats, unsigned threads)
 {
     std::vector<bool> compress(files.size());
     std::vector<size_t> order;
     for (size_t i = 0; i < files.size(); ++i)
-        compress[i] = ShouldCompress(files[i]);
+        compress[i] = ShouldCompress(files[i], threads);
     for (int group = 1; group >= 0; --group)
         for (size_t i = 0; i < files.size(); ++i)
             if (compress[i] == (group == 1))
@@ -58,7 +59,7 @@ bool BuildArchive(const std::vector<PayloadFile>& files, std::vector<unsigned ch
             content.insert(content.end(), files[i].data.begin(), files[i].data.end());
 
     ArchiveBuildStats counted;
-    const std::vector<unsigned char> section = LzEncode(content, &counted.coder);
+    const std::vector<unsigned char> section = LzEncodeParallel(content, threads, &counted.coder);
     archive.assign(ARCHIVE_CHECKSUM_SIZE, 0);
     archive.insert(archive.end(), section.begin(), section.end());
     for (size_t i : order)

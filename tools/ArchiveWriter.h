@@ -25,11 +25,12 @@ struct ArchiveBuildStats {
 };
 
 // True when the file goes into the compressed section (auto: when encoding it alone makes it smaller).
-bool ShouldCompress(const PayloadFile& file);
+bool ShouldCompress(const PayloadFile& file, unsigned threads = 1);
 
-// Builds the whole archive in memory; false with a message when it cannot be represented.
+// Builds the whole archive in memory; false with a message when it cannot be represented. The coder runs on
+// threads threads; the archive is the same for every count.
 bool BuildArchive(const std::vector<PayloadFile>& files, std::vector<unsigned char>& archive, std::string& error,
-                  ArchiveBuildStats* stats = nullptr);
+                  ArchiveBuildStats* stats = nullptr, unsigned threads = 1);
 
 // Writes bytes to a temporary file next to path and renames it over path at the end; on any failure the
 // temporary file is removed and path is left as it was.

@@ -11,19 +11,34 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // Streaming decoder until it stops.
-    LzDecoder streaming;
-    size_t next = 0;
-    auto source = [&]() -> int { return next < size ? data[next++] : LZ_SOURCE_END; };
+    // Streaming decoder until it stops: once through the byte source only, once from memory while a whole
+    // token's worth of bytes is left (as the extractor reads its block buffer). Both take the same bytes.
     std::vector<unsigned char> streamed;
-    LzStatus streamStatus;
-    for (;;) {
-        unsigned char token[LZ_MAX_TOKEN_OUTPUT];
-        unsigned length = 0;
-        streamStatus = streaming.DecodeToken(source, token, length);
-        if (streamStatus != LzStatus::Ok)
-            break;
-        streamed.insert(streamed.end(), token, token + length);
+    LzStatus streamStatus = LzStatus::Ok;
+    for (const bool fromMemory : {false, true}) {
+        LzDecoder streaming;
+        size_t next = 0;
+        auto source = [&]() -> int { return next < size ? data[next++] : LZ_SOURCE_END; };
+        std::vector<unsigned char> out;
+        LzStatus status;
+        for (;;) {
+            const unsigned char* unit = nullptr;
+            unsigned length = 0;
+            if (fromMemory && size - next >= LZ_MAX_TOKEN_INPUT) {
+                const unsigned char* p = data + next;
+                status = streaming.DecodeUnitFrom(p, unit, length);
+                next = static_cast<size_t>(p - data);
+            } else {
+                status = streaming.DecodeUnit(source, unit, length);
+            }
+            if (status != LzStatus::Ok)
+                break;
+            out.insert(out.end(), unit, unit + length);
+        }
+        if (fromMemory && (status != streamStatus || out != streamed))
+            std::abort();
+        streamed.swap(out);
+        streamStatus = status;
     }
     // The in-memory decoder must stop at the same token for the same reason.
     LzBufferDecoder buffered(data, size);

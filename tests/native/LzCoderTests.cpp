@@ -13,9 +13,12 @@ namespace {
 // Both decoders must agree on the outcome and, when it succeeds, on the bytes.
 Bytes DecodeBoth(const Bytes& stream, size_t size, LzStatus expected = LzStatus::Ok)
 {
-    Bytes streamed, buffered;
-    LzStatus streamStatus = LzStatus::Ok;
+    Bytes streamed, fromMemory;
+    LzStatus streamStatus = LzStatus::Ok, memoryStatus = LzStatus::Ok;
     const bool streamOk = StreamDecode(stream, size, streamed, &streamStatus);
+    EXPECT_EQ(StreamDecode(stream, size, fromMemory, &memoryStatus, true), streamOk);
+    EXPECT_EQ(memoryStatus, streamStatus);
+    EXPECT_EQ(fromMemory, streamed);
     LzBufferDecoder decoder(stream.data(), stream.size());
     const LzStatus bufferStatus = decoder.DecodeTo(size);
     EXPECT_EQ(bufferStatus, expected);
@@ -186,6 +189,30 @@ TEST(LzWindow, MatchMayWrapFromNewestToOldest)
         expected.push_back(content[s]);
     expected.push_back('z');
     EXPECT_EQ(DecodeBoth(w.Data(), expected.size()), expected);
+}
+
+TEST(LzWindow, LongStreamsWithWrappingMatchesDecodeAlike)
+{
+    // Far longer than the streaming decoder's history: its window is moved back many times, also between the
+    // halves of matches that wrap from the newest byte to the oldest one.
+    std::mt19937 rng(17);
+    TokenWriter w;
+    size_t produced = 0;
+    while (produced < 300000) {
+        const unsigned kind = rng() % 8;
+        if (produced < LZ_WINDOW_SIZE || kind == 0) {
+            w.Literal(static_cast<unsigned char>(rng()));
+            produced += 1;
+            continue;
+        }
+        const unsigned length = 1 + rng() % LZ_MAX_MATCH;
+        // Now and then a match that starts among the newest bytes and wraps.
+        const unsigned position = kind == 1 ? LZ_WINDOW_SIZE - 1 - rng() % length : rng() % LZ_WINDOW_SIZE;
+        w.Match(position, length, static_cast<unsigned char>(rng()));
+        produced += length + 1;
+    }
+    const Bytes decoded = DecodeBoth(w.Data(), produced);
+    EXPECT_EQ(decoded.size(), produced);
 }
 
 TEST(LzWindow, TruncatedTokens)

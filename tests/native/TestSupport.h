@@ -47,22 +47,32 @@ private:
 };
 
 // Decodes a whole stream with the streaming decoder; false on any failure or overshoot.
-inline bool StreamDecode(const Bytes& in, size_t outputSize, Bytes& out, LzStatus* failure = nullptr)
+// Decodes token by token as the extractor does: from the bytes in memory while a whole token's worth is
+// left (fromMemory), else through the byte source; both must take exactly the same bytes.
+inline bool StreamDecode(const Bytes& in, size_t outputSize, Bytes& out, LzStatus* failure = nullptr,
+                         bool fromMemory = false)
 {
     LzDecoder decoder;
     size_t next = 0;
     auto source = [&]() -> int { return next < in.size() ? in[next++] : LZ_SOURCE_END; };
     out.clear();
     while (out.size() < outputSize) {
-        unsigned char token[LZ_MAX_TOKEN_OUTPUT];
+        const unsigned char* unit = nullptr;
         unsigned length = 0;
-        const LzStatus status = decoder.DecodeToken(source, token, length);
+        LzStatus status;
+        if (fromMemory && in.size() - next >= LZ_MAX_TOKEN_INPUT) {
+            const unsigned char* p = in.data() + next;
+            status = decoder.DecodeUnitFrom(p, unit, length);
+            next = static_cast<size_t>(p - in.data());
+        } else {
+            status = decoder.DecodeUnit(source, unit, length);
+        }
         if (status != LzStatus::Ok) {
             if (failure)
                 *failure = status;
             return false;
         }
-        out.insert(out.end(), token, token + length);
+        out.insert(out.end(), unit, unit + length);
     }
     return out.size() == outputSize;
 }

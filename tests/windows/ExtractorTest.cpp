@@ -38,6 +38,27 @@ struct Recorder {
     }
 };
 
+// The form of the temporary names GetTempFileNameA makes with the prefix "qu": up to four hex digits.
+bool IsTemporaryName(const std::string& name)
+{
+    if (name.size() < 7 || name.size() > 10 || name.compare(0, 2, "qu") != 0 ||
+        lstrcmpiA(name.c_str() + name.size() - 4, ".tmp") != 0)
+        return false;
+    return name.find_first_not_of("0123456789abcdefABCDEF", 2) == name.size() - 4;
+}
+
+// The error the system's own replacement gives for target: DeleteFileA, then MoveFileA of a new file onto it.
+DWORD MoveErrorOnto(const std::string& target)
+{
+    const std::string probe = target.substr(0, target.rfind('\\')) + "\\move-probe.bin";
+    if (!WriteFileBytes(probe, "probe"))
+        return ~DWORD(0);
+    DeleteFileA(target.c_str());
+    const DWORD error = MoveFileA(probe.c_str(), target.c_str()) ? NO_ERROR : GetLastError();
+    DeleteFileA(probe.c_str());
+    return error;
+}
+
 class Extractor : public ::testing::Test {
 protected:
     void SetUp() override
@@ -220,6 +241,7 @@ TEST_F(Extractor, DestinationHeldOpenByAnotherProcessFailsTheRename)
     ASSERT_EQ(WaitForSingleObject(ready, 20000), WAIT_OBJECT_0);
 
     const bool ok = Run(Archive(BuildArchive({{"<InstallPath>\\other.txt", "x"}, {"<InstallPath>\\held.dll", "new"}})));
+    const DWORD heldMoveError = MoveErrorOnto(target);
     SetEvent(release);
     WaitForSingleObject(pi.hProcess, 20000);
     CloseHandle(pi.hProcess);
@@ -231,8 +253,49 @@ TEST_F(Extractor, DestinationHeldOpenByAnotherProcessFailsTheRename)
     EXPECT_EQ(m_extractor.GetErrorKind(), EXTRACT_ERROR_SYSTEM);
     const DWORD code = m_extractor.GetSystemError();
     EXPECT_TRUE(code == ERROR_ALREADY_EXISTS || code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED) << code;
+    // The code is the one DeleteFileA and MoveFileA give for the held file.
+    EXPECT_EQ(code, heldMoveError);
     EXPECT_FALSE(FileExists(m_install + "\\other.txt"));
     EXPECT_TRUE(TempFilesIn(m_install).empty());
+    EXPECT_EQ(ListFiles(m_install), std::vector<std::string>{"held.dll"});
+    EXPECT_EQ(ReadFileBytes(target), "in use");
+}
+
+// Destinations the extractor cannot replace or create fail with the system's own codes for them, and leave
+// neither a temporary file nor anything else behind.
+TEST_F(Extractor, DeniedDestinationsFailWithTheSystemsCodeAndLeaveNothing)
+{
+    CreateDirectoryA(m_install.c_str(), nullptr);
+    // A folder where the file should go: it can be neither deleted as a file nor replaced.
+    const std::string folder = m_install + "\\taken.txt";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(folder + "\\inside.txt", "kept"));
+    const DWORD folderError = MoveErrorOnto(folder);
+    // A file where a folder of the path should be: no folder, no temporary file, no file can be made there.
+    const std::string blocker = m_install + "\\blocker";
+    ASSERT_TRUE(WriteFileBytes(blocker, "a file"));
+    HANDLE probe = CreateFileA((blocker + "\\x.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD blockedError = probe == INVALID_HANDLE_VALUE ? GetLastError() : NO_ERROR;
+    if (probe != INVALID_HANDLE_VALUE)
+        CloseHandle(probe);
+    ASSERT_NE(blockedError, static_cast<DWORD>(NO_ERROR));
+
+    const struct {
+        const char* path;
+        DWORD expected;
+    } cases[] = {{"<InstallPath>\\taken.txt", folderError}, {"<InstallPath>\\blocker\\x.txt", blockedError}};
+    for (const auto& c : cases) {
+        PayloadExtractor extractor;
+        extractor.SetInstallFolder(m_install);
+        const std::string archive = Archive(BuildArchive({{"<InstallPath>\\first.txt", "1"}, {c.path, "new"}}));
+        EXPECT_FALSE(extractor.Extract(archive.c_str())) << c.path;
+        EXPECT_EQ(extractor.GetErrorKind(), EXTRACT_ERROR_SYSTEM) << c.path;
+        EXPECT_EQ(extractor.GetSystemError(), c.expected) << c.path;
+        EXPECT_EQ(ListFiles(m_install), std::vector<std::string>{"blocker"}) << c.path;
+        EXPECT_EQ(ListFiles(folder), std::vector<std::string>{"inside.txt"});
+        EXPECT_EQ(ReadFileBytes(blocker), "a file");
+    }
 }
 
 TEST_F(Extractor, WritesThroughATemporaryNameUnlessTheFolderIsTooDeep)
@@ -260,7 +323,7 @@ TEST_F(Extractor, WritesThroughATemporaryNameUnlessTheFolderIsTooDeep)
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_TRUE(TempFilesIn(m_install).empty());
     ASSERT_EQ(seen[0].size(), 1u);
-    EXPECT_EQ(seen[0][0].substr(0, 2), "qu");
+    EXPECT_TRUE(IsTemporaryName(seen[0][0])) << seen[0][0];
     EXPECT_EQ(seen[1], std::vector<std::string>{"f.txt"});
     EXPECT_EQ(ReadFileBytes(deepFile), content);
     EXPECT_EQ(ReadFileBytes(m_install + "\\n.txt"), content);
