@@ -47,14 +47,14 @@ bool IsTemporaryName(const std::string& name)
     return name.find_first_not_of("0123456789abcdefABCDEF", 2) == name.size() - 4;
 }
 
-// The error the system's own replacement gives for target: DeleteFileA, then MoveFileA of a new file onto it.
+// The error the system's own replacement in one step gives for target: MoveFileExA of a new file onto it.
 DWORD MoveErrorOnto(const std::string& target)
 {
     const std::string probe = target.substr(0, target.rfind('\\')) + "\\move-probe.bin";
     if (!WriteFileBytes(probe, "probe"))
         return ~DWORD(0);
-    DeleteFileA(target.c_str());
-    const DWORD error = MoveFileA(probe.c_str(), target.c_str()) ? NO_ERROR : GetLastError();
+    const DWORD error =
+        MoveFileExA(probe.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? NO_ERROR : GetLastError();
     DeleteFileA(probe.c_str());
     return error;
 }
@@ -253,7 +253,7 @@ TEST_F(Extractor, DestinationHeldOpenByAnotherProcessFailsTheRename)
     EXPECT_EQ(m_extractor.GetErrorKind(), EXTRACT_ERROR_SYSTEM);
     const DWORD code = m_extractor.GetSystemError();
     EXPECT_TRUE(code == ERROR_ALREADY_EXISTS || code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED) << code;
-    // The code is the one DeleteFileA and MoveFileA give for the held file.
+    // The code is the one MoveFileExA gives when it replaces the held file.
     EXPECT_EQ(code, heldMoveError);
     EXPECT_FALSE(FileExists(m_install + "\\other.txt"));
     EXPECT_TRUE(TempFilesIn(m_install).empty());
