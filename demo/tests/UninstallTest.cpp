@@ -111,59 +111,10 @@ std::vector<std::string> UninstallerTraces()
     return names;
 }
 
-const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
-
-// PendingFileRenameOperations: pairs of source and target; an empty target deletes the source at restart.
-std::vector<std::string> PendingOperations()
-{
-    std::vector<std::string> entries;
-    RegKeyHandle key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
-        return entries;
-    DWORD size = 0;
-    DWORD type = 0;
-    if (RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return entries;
-    std::vector<char> data(size + 2, '\0');
-    if (RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, &type,
-                         reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
-        return entries;
-    for (const char* p = data.data(); p < data.data() + size;) {
-        const std::string entry = p;
-        entries.push_back(entry);
-        p += entry.size() + 1;
-    }
-    return entries;
-}
-
 // Takes the pairs whose source ends in name out of PendingFileRenameOperations; true when there was one.
 bool TakePendingDeletion(const std::string& name)
 {
-    std::vector<std::string> entries = PendingOperations();
-    bool found = false;
-    std::string kept;
-    for (size_t i = 0; i + 1 < entries.size(); i += 2) {
-        const std::string& source = entries[i];
-        if (source.size() >= name.size() &&
-            lstrcmpiA(source.substr(source.size() - name.size()).c_str(), name.c_str()) == 0) {
-            found = true;
-            continue;
-        }
-        kept += entries[i] + '\0' + entries[i + 1] + '\0';
-    }
-    if (!found)
-        return false;
-    RegKeyHandle key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS)
-        return found;
-    if (kept.empty()) {
-        RegDeleteValueA(key.Get(), "PendingFileRenameOperations");
-    } else {
-        kept += '\0';
-        RegSetValueExA(key.Get(), "PendingFileRenameOperations", 0, REG_MULTI_SZ,
-                       reinterpret_cast<const BYTE*>(kept.data()), static_cast<DWORD>(kept.size()));
-    }
-    return found;
+    return TakePendingRenames([&name](const std::string& source) { return EndsWithNoCase(source, name); });
 }
 
 // A program run inside a job object, so that the test can wait for the processes it starts as well.

@@ -37,25 +37,6 @@ private:
 
 // Wine makes no link through CreateSymbolicLink, but reports a Unix symbolic link as a reparse point: the
 // links are made and removed by ln and rm, started as Unix programs.
-std::string UnixPath(std::string path)
-{
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path.compare(0, 2, "Z:") == 0 ? path.substr(2) : path;
-}
-
-bool RunUnix(std::string command)
-{
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
-}
-
 // A link at path to target; true once the system sees it as a reparse point.
 bool MakeLink(const std::string& target, const std::string& path)
 {

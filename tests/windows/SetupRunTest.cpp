@@ -111,42 +111,6 @@ std::set<std::string> SubKeys(HKEY root, const char* path)
     return names;
 }
 
-constexpr const char* SESSION_MANAGER = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-
-// Takes the pending deletions of files whose path ends in name out of PendingFileRenameOperations.
-void TakePendingDeletions(const std::string& name)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
-    DWORD size = 0, type = 0;
-    if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-        std::vector<char> data(size + 2, '\0');
-        RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                         &size);
-        std::vector<std::string> entries;
-        for (const char* p = data.data(); p < data.data() + size && *p;) {
-            entries.push_back(p);
-            p += entries.back().size() + 1;
-            entries.push_back(p < data.data() + size ? p : "");
-            p += entries.back().size() + 1;
-        }
-        std::string kept;
-        for (size_t i = 0; i + 1 < entries.size(); i += 2) {
-            const std::string& source = entries[i];
-            if (source.size() >= name.size() && lstrcmpiA(source.substr(source.size() - name.size()).c_str(), name.c_str()) == 0)
-                continue;
-            kept += entries[i] + '\0' + entries[i + 1] + '\0';
-        }
-        if (kept.empty())
-            RegDeleteValueA(key, "PendingFileRenameOperations");
-        else
-            RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_MULTI_SZ,
-                           reinterpret_cast<const BYTE*>(kept.c_str()), static_cast<DWORD>(kept.size() + 1));
-    }
-    RegCloseKey(key);
-}
-
 // Runs a program and waits until it and every process it started have ended (a job object); its exit code.
 DWORD RunInJob(const std::string& exe, const std::string& args)
 {
@@ -406,7 +370,7 @@ TEST_F(SetupRun, TheInstalledUninstallerTakesEverythingBackButTheSharedData)
         if (name.compare(0, 10, "Uninstall-") == 0 &&
             std::find(tempBefore.begin(), tempBefore.end(), name) == tempBefore.end()) {
             DeleteFileA((std::string(m_temp) + name).c_str());
-            TakePendingDeletions("\\" + name);
+            TakePendingRenames([&name](const std::string& source) { return EndsWithNoCase(source, "\\" + name); });
         }
     }
 

@@ -329,3 +329,84 @@ std::string WithChecksum(const std::string& archive)
     out.replace(0, 4, reinterpret_cast<const char*>(field), 4);
     return out;
 }
+
+std::string UnixPath(std::string path)
+{
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path.compare(0, 2, "Z:") == 0 ? path.substr(2) : path;
+}
+
+bool RunUnix(std::string command)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+namespace {
+
+const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+
+}  // namespace
+
+std::vector<std::string> PendingRenameOperations()
+{
+    std::vector<std::string> entries;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return entries;
+    DWORD size = 0, type = 0;
+    std::vector<char> data;
+    if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        data.assign(size + 2, '\0');
+        if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                             &size) != ERROR_SUCCESS)
+            size = 0;
+    }
+    RegCloseKey(key);
+    for (const char* p = data.data(); p && p < data.data() + size && *p;) {
+        entries.push_back(p);
+        p += entries.back().size() + 1;
+        entries.push_back(p < data.data() + size ? p : "");
+        p += entries.back().size() + 1;
+    }
+    return entries;
+}
+
+bool TakePendingRenames(const std::function<bool(const std::string& source)>& matches)
+{
+    const std::vector<std::string> entries = PendingRenameOperations();
+    bool found = false;
+    std::string kept;
+    for (size_t i = 0; i + 1 < entries.size(); i += 2) {
+        if (matches(entries[i]))
+            found = true;
+        else
+            kept += entries[i] + '\0' + entries[i + 1] + '\0';
+    }
+    if (!found)
+        return false;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return found;
+    if (kept.empty()) {
+        RegDeleteValueA(key, "PendingFileRenameOperations");
+    } else {
+        kept += '\0';
+        RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+                       static_cast<DWORD>(kept.size()));
+    }
+    RegCloseKey(key);
+    return found;
+}
+
+bool EndsWithNoCase(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && lstrcmpiA(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
+}

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -12,6 +13,19 @@
 
 // A Linux path of the build tree as Wine sees it (drive Z:).
 std::string WinPath(const std::string& unixPath);
+
+// The Unix form of a path on drive Z: (others are only turned to forward slashes).
+std::string UnixPath(std::string path);
+// Starts a Unix program from Wine ("Z:\\bin\\ln -s ...") and waits for it up to 10 s; false when it did not start.
+bool RunUnix(std::string command);
+
+// PendingFileRenameOperations as its strings: pairs of source and target (an empty target deletes the source
+// at restart).
+std::vector<std::string> PendingRenameOperations();
+// Takes the pairs whose source matches out of PendingFileRenameOperations; true when there was one.
+bool TakePendingRenames(const std::function<bool(const std::string& source)>& matches);
+// text ends in tail, compared without case.
+bool EndsWithNoCase(const std::string& text, const std::string& tail);
 
 // The tests' scratch root in the build tree.
 std::string TestRoot();

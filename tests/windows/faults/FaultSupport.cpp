@@ -26,55 +26,6 @@ void RemoveRegistrations()
     SHDeleteKeyA(HKEY_CLASSES_ROOT, "Plankora.Document");
 }
 
-namespace {
-
-const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
-
-bool Mentions(const std::string& entry, const std::string& path)
-{
-    std::string a = entry, b = path;
-    CharUpperBuffA(&a[0], static_cast<DWORD>(a.size()));
-    CharUpperBuffA(&b[0], static_cast<DWORD>(b.size()));
-    return a.find(b) != std::string::npos;
-}
-
-// Takes the pairs of PendingFileRenameOperations whose source lies below path out of the value.
-void ClearPendingBelow(const std::string& path)
-{
-    RegKeyHandle key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ | KEY_SET_VALUE, key.Receive()) !=
-        ERROR_SUCCESS)
-        return;
-    DWORD size = 0, type = 0;
-    if (RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return;
-    std::vector<char> data(size + 2, '\0');
-    if (RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, &type,
-                         reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
-        return;
-    std::vector<std::string> entries;
-    for (const char* p = data.data(); p < data.data() + size && *p;) {
-        entries.push_back(p);
-        p += entries.back().size() + 1;
-        entries.push_back(p < data.data() + size ? p : "");
-        p += entries.back().size() + 1;
-    }
-    std::string kept;
-    for (size_t i = 0; i + 1 < entries.size(); i += 2) {
-        if (!Mentions(entries[i], path))
-            kept += entries[i] + '\0' + entries[i + 1] + '\0';
-    }
-    if (kept.empty()) {
-        RegDeleteValueA(key.Get(), "PendingFileRenameOperations");
-    } else {
-        kept += '\0';
-        RegSetValueExA(key.Get(), "PendingFileRenameOperations", 0, REG_MULTI_SZ,
-                       reinterpret_cast<const BYTE*>(kept.data()), static_cast<DWORD>(kept.size()));
-    }
-}
-
-}  // namespace
-
 DWORD RunUninstaller(const FaultRoots& roots)
 {
     const std::string exe = roots.install + "\\Uninstall.exe";
@@ -107,27 +58,14 @@ DWORD RunUninstaller(const FaultRoots& roots)
             RemoveTree(roots.temp + "\\" + data.cFileName);
         while (FindNextFileA(find.Get(), &data));
     }
-    ClearPendingBelow(roots.root);
+    // The deletions the uninstaller scheduled for the next restart, of files below the scratch root.
+    TakePendingRenames([&roots](const std::string& source) {
+        std::string a = source, b = roots.root;
+        CharUpperBuffA(&a[0], static_cast<DWORD>(a.size()));
+        CharUpperBuffA(&b[0], static_cast<DWORD>(b.size()));
+        return a.find(b) != std::string::npos;
+    });
     return code;
-}
-
-std::string UnixPath(std::string path)
-{
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path.compare(0, 2, "Z:") == 0 ? path.substr(2) : path;
-}
-
-bool RunUnix(std::string command)
-{
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
 }
 
 std::vector<std::string> TemporaryItems(const MachineSnapshot& snapshot)

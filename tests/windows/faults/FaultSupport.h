@@ -25,9 +25,6 @@ DWORD RunUninstaller(const FaultRoots& roots);
 // Removes the product's uninstall key and the .plk document type.
 void RemoveRegistrations();
 
-// Runs a Unix program (ln, chattr) through Wine's Z: drive; true when it started.
-bool RunUnix(std::string command);
-std::string UnixPath(std::string path);
 
 // Items whose name is one of the "qu" temporary names (the extractor's files, backups, the private folder,
 // the payload copy).
