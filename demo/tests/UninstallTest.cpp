@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -369,6 +370,10 @@ protected:
         if (semaphore != nullptr)
             CloseHandle(semaphore);
         ASSERT_EQ(nullptr, semaphore) << "Plankora.exe is running";
+        // A temporary folder of the test's own, for it and the uninstallers it starts: tests of other
+        // programs running meanwhile make their own "qu" items in the shared one.
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_temp = std::make_unique<ScopedTemporaryFolder>(FreshFolder(std::string("uninstall_temp_") + info->name()));
         m_copiesBefore = UninstallerCopies();
         m_tempBefore = UninstallerTraces();
     }
@@ -389,6 +394,7 @@ protected:
         EXPECT_EQ(m_tempBefore, UninstallerTraces()) << "the temporary folder changed";
     }
 
+    std::unique_ptr<ScopedTemporaryFolder> m_temp;
     std::vector<std::string> m_copiesBefore;
     std::vector<std::string> m_tempBefore;
 };

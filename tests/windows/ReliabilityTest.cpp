@@ -15,25 +15,7 @@
 namespace {
 
 // The temporary folder points somewhere that does not exist for as long as it lives: every backup fails.
-class NoTemporaryFolder {
-public:
-    NoTemporaryFolder(const std::string& missing)
-    {
-        for (const char* name : {"TMP", "TEMP"}) {
-            char value[MAX_PATH] = {};
-            m_saved.push_back(GetEnvironmentVariableA(name, value, MAX_PATH) ? value : "");
-            SetEnvironmentVariableA(name, missing.c_str());
-        }
-    }
-    ~NoTemporaryFolder()
-    {
-        SetEnvironmentVariableA("TMP", m_saved[0].c_str());
-        SetEnvironmentVariableA("TEMP", m_saved[1].c_str());
-    }
-
-private:
-    std::vector<std::string> m_saved;
-};
+using NoTemporaryFolder = ScopedTemporaryFolder;
 
 // Wine makes no link through CreateSymbolicLink, but reports a Unix symbolic link as a reparse point: the
 // links are made and removed by ln and rm, started as Unix programs.

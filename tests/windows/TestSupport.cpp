@@ -410,3 +410,19 @@ bool EndsWithNoCase(const std::string& text, const std::string& tail)
 {
     return text.size() >= tail.size() && lstrcmpiA(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
 }
+
+ScopedTemporaryFolder::ScopedTemporaryFolder(const std::string& folder)
+{
+    const char* names[] = {"TMP", "TEMP"};
+    for (int i = 0; i < 2; ++i) {
+        char value[MAX_PATH] = {};
+        m_saved[i] = GetEnvironmentVariableA(names[i], value, MAX_PATH) ? value : "";
+        SetEnvironmentVariableA(names[i], folder.c_str());
+    }
+}
+
+ScopedTemporaryFolder::~ScopedTemporaryFolder()
+{
+    SetEnvironmentVariableA("TMP", m_saved[0].c_str());
+    SetEnvironmentVariableA("TEMP", m_saved[1].c_str());
+}

@@ -19,6 +19,18 @@ std::string UnixPath(std::string path);
 // Starts a Unix program from Wine ("Z:\\bin\\ln -s ...") and waits for it up to 10 s; false when it did not start.
 bool RunUnix(std::string command);
 
+// TMP and TEMP of this process (and the programs it starts) point to folder for as long as it lives.
+class ScopedTemporaryFolder {
+public:
+    explicit ScopedTemporaryFolder(const std::string& folder);
+    ~ScopedTemporaryFolder();
+    ScopedTemporaryFolder(const ScopedTemporaryFolder&) = delete;
+    ScopedTemporaryFolder& operator=(const ScopedTemporaryFolder&) = delete;
+
+private:
+    std::string m_saved[2];
+};
+
 // PendingFileRenameOperations as its strings: pairs of source and target (an empty target deletes the source
 // at restart).
 std::vector<std::string> PendingRenameOperations();
