@@ -128,14 +128,14 @@ bool CanWriteIn(const std::string& folder)
 
 ImmutableFolder::ImmutableFolder(const std::string& path) : m_path(path)
 {
-    RunUnix("Z:\\usr\\bin\\chattr +i \"" + UnixPath(path) + "\"");
+    RunUnix("Z:\\usr\\bin\\chattr -R +i \"" + UnixPath(path) + "\"");
     for (int k = 0; k < 200 && CanWriteIn(path); ++k)
         Sleep(25);
 }
 
 ImmutableFolder::~ImmutableFolder()
 {
-    RunUnix("Z:\\usr\\bin\\chattr -i \"" + UnixPath(m_path) + "\"");
+    RunUnix("Z:\\usr\\bin\\chattr -R -i \"" + UnixPath(m_path) + "\"");
     for (int k = 0; k < 200 && !CanWriteIn(m_path); ++k)
         Sleep(25);
 }

@@ -45,8 +45,8 @@ private:
     bool m_held = false;
 };
 
-// A folder that nobody may change (the file system's immutable flag, which binds root too) for as long as
-// this lives.
+// A folder that nobody may change, nor any file in it (the file system's immutable flag, which binds root
+// too), for as long as this lives.
 class ImmutableFolder {
 public:
     explicit ImmutableFolder(const std::string& path);
