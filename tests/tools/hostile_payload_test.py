@@ -6,7 +6,6 @@ half-written, no ".partial" file).
 
 usage: hostile_payload_test.py MKPAYLOAD PAYLOAD_REF WORKDIR
 """
-import importlib.util
 import os
 import random
 import shutil
@@ -15,9 +14,8 @@ import subprocess
 import sys
 
 MKPAYLOAD, REF, WORK = sys.argv[1:4]
-spec = importlib.util.spec_from_file_location("payload_ref", REF)
-ref = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(ref)
+sys.path.insert(0, os.path.dirname(os.path.abspath(REF)))
+import payload_ref as ref  # noqa: E402
 
 ENTRY = 273
 failures = []
