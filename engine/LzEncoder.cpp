@@ -19,6 +19,18 @@ inline uint32_t Load32(const unsigned char* p)
     return v;
 }
 
+inline unsigned CountTrailingZeros(uint64_t v)  // v != 0
+{
+#if defined(__GNUC__) || defined(__clang__)
+    return static_cast<unsigned>(__builtin_ctzll(v));
+#else
+    unsigned n = 0;
+    while ((v & 1) == 0)
+        v >>= 1, ++n;
+    return n;
+#endif
+}
+
 inline uint64_t Load64(const unsigned char* p)
 {
     uint64_t v;
@@ -49,9 +61,11 @@ inline unsigned CommonPrefix(const unsigned char* a, const unsigned char* b, uns
 //
 // Hash chains of 2, 3, 4, 5, 6, 8, 12, 16 and 24 bytes, each holding only positions s with s + k <= i
 // (inserted lazily), so every chain member can give a match of at least k bytes without reading its own
-// output. To beat the best length so far, a source must match need = best + 1 bytes, so it sits in the chain
-// of the largest k <= need: walking that chain completely (no cut-offs) finds it, and longer k means far
-// shorter chains.
+// output. To beat the best length so far, a source s must match need = best + 1 bytes, so s + need - k sits
+// in the chain of the largest k <= need for the k bytes that end at need: walking that chain completely (no
+// cut-offs) finds it, and longer k means far shorter chains. Those last bytes include the one that ended the
+// match carried from the previous position, which few sources share; the chain of the first k bytes held
+// some nine times as many sources that fail there (PE files).
 class MatchFinder {
 public:
     MatchFinder(const unsigned char* data, size_t size)
@@ -87,13 +101,18 @@ public:
         while (best < cap) {
             const unsigned need = best + 1;
             Level& level = m_levels[LevelFor(need)];
+            // Any source matching need bytes holds the chain's k bytes at need - k: walking the chain of that
+            // suffix (ending at the byte that stopped the previous match) meets far fewer other sources.
+            const size_t offset = need - level.k;
+            const size_t lowestEntry = lowest + offset;
             bool raised = false;
-            for (uint32_t entry = level.head[level.Hash(current)]; entry != NONE;) {
-                const size_t s = entry - 1;
-                if (s < lowest)
+            for (uint32_t entry = level.head[level.Hash(current + offset)]; entry != NONE;) {
+                const size_t p = entry - 1;
+                if (p < lowestEntry)
                     break;
-                entry = level.prev[s & m_ringMask];
-                if (i - s <= best || m_data[s + best] != current[best])
+                entry = level.prev[p & m_ringMask];
+                const size_t s = p - offset;
+                if (m_data[s] != current[0] || m_data[s + best] != current[best])
                     continue;
                 const unsigned found =
                     CommonPrefix(m_data + s, current, static_cast<unsigned>(std::min<size_t>(cap, i - s)));
@@ -210,9 +229,10 @@ private:
     unsigned m_previousDistance = 0;
 };
 
+// Writes into a buffer sized beforehand for the bits to come (most significant bit first).
 class BitWriter {
 public:
-    explicit BitWriter(std::vector<unsigned char>& out) : m_out(out) {}
+    explicit BitWriter(unsigned char* out) : m_out(out) {}
 
     void Put(uint32_t value, unsigned count)
     {
@@ -220,19 +240,19 @@ public:
         m_pending += count;
         while (m_pending >= 8) {
             m_pending -= 8;
-            m_out.push_back(static_cast<unsigned char>(m_accumulator >> m_pending));
+            *m_out++ = static_cast<unsigned char>(m_accumulator >> m_pending);
         }
     }
 
     void Flush()
     {
         if (m_pending > 0)
-            m_out.push_back(static_cast<unsigned char>(m_accumulator << (8 - m_pending)));
+            *m_out++ = static_cast<unsigned char>(m_accumulator << (8 - m_pending));
         m_pending = 0;
     }
 
 private:
-    std::vector<unsigned char>& m_out;
+    unsigned char* m_out;
     uint64_t m_accumulator = 0;
     unsigned m_pending = 0;
 };
@@ -282,11 +302,13 @@ struct LzParser::State {
     static constexpr size_t RING = 64;  // > LZ_MAX_TOKEN_OUTPUT: the costs still reachable from position i
     static constexpr uint64_t INF = ~uint64_t(0);
     uint64_t cost[RING];
-    std::vector<uint8_t> tokenLength;
-    std::vector<uint16_t> tokenDistance;
+    // Left uninitialised (no pass over 3 bytes per input byte): every end 1..size gets its token before the
+    // walk back reads it, since a literal always reaches it unless a cheaper match already did.
+    std::unique_ptr<uint8_t[]> tokenLength;
+    std::unique_ptr<uint16_t[]> tokenDistance;
     size_t next = 0;  // the next position to take
 
-    explicit State(size_t size) : tokenLength(size + 1), tokenDistance(size + 1)
+    explicit State(size_t size) : tokenLength(new uint8_t[size + 1]), tokenDistance(new uint16_t[size + 1])
     {
         std::fill(cost, cost + RING, INF);
         cost[0] = 0;
@@ -338,33 +360,33 @@ std::vector<unsigned char> LzParser::Finish(LzEncodeStats* stats)
     State& state = *m_state;
     if (state.next != m_size)
         throw std::logic_error("LzParser: positions missing");
-    // Walk back from the end to collect the token ends, then emit them front to back.
-    std::vector<uint32_t> ends;
-    for (size_t j = m_size; j > 0; j -= state.tokenLength[j] + 1u)
-        ends.push_back(static_cast<uint32_t>(j));
+    // Walk back from the end, marking where each token ends and counting the bits, then emit the tokens
+    // front to back.
+    std::vector<uint64_t> ends(m_size / 64 + 1);
     LzEncodeStats counted;
-    std::vector<unsigned char> out;
-    out.reserve(m_size / 2 + 16);
-    BitWriter writer(out);
-    for (auto it = ends.rbegin(); it != ends.rend(); ++it) {
-        const size_t end = *it;
-        const unsigned length = state.tokenLength[end];
-        const size_t start = end - length - 1;
-        if (length == 0) {
-            writer.Put(0, 1);
-            counted.bits += LZ_LITERAL_TOKEN_BITS;
-            ++counted.literalTokens;
-        } else {
-            // Positions count from the first stream byte until the window has filled, then from the oldest.
-            const size_t source = start - state.tokenDistance[end];
-            const size_t position = start < LZ_WINDOW_SIZE ? source : source - (start - LZ_WINDOW_SIZE);
-            writer.Put(1, 1);
-            writer.Put(static_cast<uint32_t>(position), LZ_POSITION_BITS);
-            writer.Put(length - 1, LZ_LENGTH_BITS);
-            counted.bits += LZ_MATCH_TOKEN_BITS;
-            ++counted.matchTokens;
+    for (size_t j = m_size; j > 0; j -= state.tokenLength[j] + 1u) {
+        ends[j / 64] |= uint64_t(1) << (j % 64);
+        ++(state.tokenLength[j] == 0 ? counted.literalTokens : counted.matchTokens);
+    }
+    counted.bits = counted.literalTokens * LZ_LITERAL_TOKEN_BITS + counted.matchTokens * LZ_MATCH_TOKEN_BITS;
+    std::vector<unsigned char> out(static_cast<size_t>((counted.bits + 7) / 8));
+    BitWriter writer(out.data());
+    for (size_t word = 0; word < ends.size(); ++word) {
+        for (uint64_t bits = ends[word]; bits != 0; bits &= bits - 1) {
+            const size_t end = word * 64 + static_cast<size_t>(CountTrailingZeros(bits));
+            const unsigned length = state.tokenLength[end];
+            const size_t start = end - length - 1;
+            if (length == 0) {
+                writer.Put(m_data[end - 1], 1 + LZ_LITERAL_BITS);
+            } else {
+                // Positions count from the first stream byte until the window has filled, then from the oldest.
+                const size_t source = start - state.tokenDistance[end];
+                const size_t position = start < LZ_WINDOW_SIZE ? source : source - (start - LZ_WINDOW_SIZE);
+                writer.Put((((1u << LZ_POSITION_BITS | static_cast<uint32_t>(position)) << LZ_LENGTH_BITS |
+                            (length - 1)) << LZ_LITERAL_BITS) | m_data[end - 1],
+                           LZ_MATCH_TOKEN_BITS);
+            }
         }
-        writer.Put(m_data[end - 1], LZ_LITERAL_BITS);
     }
     writer.Flush();
     if (stats)

@@ -54,6 +54,7 @@ bool BuildArchive(const std::vector<PayloadFile>& files, std::vector<unsigned ch
         directory.push_back(entry);
     }
     std::vector<unsigned char> content = EncodeDirectory(directory);
+    content.reserve(content.size() + total);  // one allocation: growing it copies and faults in pages again
     for (size_t i : order)
         if (compress[i])
             content.insert(content.end(), files[i].data.begin(), files[i].data.end());
