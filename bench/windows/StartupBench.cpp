@@ -14,28 +14,6 @@
 
 namespace {
 
-struct Search {
-    DWORD processId;
-    int comboId;
-    HWND found;
-};
-
-BOOL CALLBACK FindShownDialog(HWND hwnd, LPARAM param)
-{
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[16] = {};
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid != search->processId || lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(hwnd))
-        return TRUE;
-    const HWND combo = FindDescendant(hwnd, search->comboId);
-    if (!combo || !IsWindowVisible(combo))
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
 class ProcessHandles {
 public:
     explicit ProcessHandles(const PROCESS_INFORMATION& pi) : m_pi(pi) {}
@@ -64,14 +42,19 @@ double MeasureRun(const std::string& program, int comboId)
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return -1;
     const ProcessHandles handles(pi);
-    Search search = {pi.dwProcessId, comboId, nullptr};
+    // The dialog counts once the list is shown in it.
+    const auto listShown = [comboId](HWND dialog) {
+        const HWND combo = FindDescendant(dialog, comboId);
+        return combo && IsWindowVisible(combo);
+    };
     double elapsed = -1;
+    HWND found = nullptr;
     for (;;) {
-        EnumWindows(FindShownDialog, reinterpret_cast<LPARAM>(&search));
+        found = FindProcessDialog(pi.dwProcessId, nullptr, listShown);
         QueryPerformanceCounter(&now);
         const double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
                           static_cast<double>(frequency.QuadPart);
-        if (search.found) {
+        if (found) {
             elapsed = ms;
             break;
         }
@@ -79,10 +62,10 @@ double MeasureRun(const std::string& program, int comboId)
             break;
         Sleep(5);
     }
-    if (search.found) {
-        PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    if (found) {
+        PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         if (WaitForSingleObject(pi.hProcess, 300) == WAIT_TIMEOUT)
-            AnswerMessageBox(pi.dwThreadId, IDYES, search.found, 5000);
+            AnswerMessageBox(pi.dwThreadId, IDYES, found, 5000);
     }
     if (WaitForSingleObject(pi.hProcess, 20000) == WAIT_TIMEOUT)
         TerminateProcess(pi.hProcess, 1);

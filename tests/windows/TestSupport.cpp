@@ -3,6 +3,7 @@
 #include "ArchiveFormat.h"
 #include "Handles.h"
 #include "Hash33.h"
+#include "WindowDriver.h"
 
 #include <windows.h>
 
@@ -17,26 +18,38 @@ std::string WinPath(const std::string& unixPath)
     return path;
 }
 
-void RemoveTree(const std::string& path)
+void ForEachInTree(const std::string& folder,
+                   const std::function<void(const std::string& path, const WIN32_FIND_DATAA& entry)>& visit)
 {
     WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA((path + "\\*").c_str(), &data));
-    if (find) {
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string child = path + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(find.Get(), &data));
-    }
-    find.Close();
-    RemoveDirectoryA(path.c_str());
+    FindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
+    if (!find)
+        return;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        const std::string child = folder + "\\" + name;
+        visit(child, data);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ForEachInTree(child, visit);
+    } while (FindNextFileA(find.Get(), &data));
+}
+
+void RemoveTree(const std::string& path)
+{
+    std::vector<std::string> folders{path};
+    ForEachInTree(path, [&](const std::string& child, const WIN32_FIND_DATAA& entry) {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            folders.push_back(child);
+        } else {
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(child.c_str());
+        }
+    });
+    // Innermost first.
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+        RemoveDirectoryA(it->c_str());
 }
 
 std::string TestRoot() { return WinPath(QU_TEST_TMP); }
@@ -227,40 +240,11 @@ void KeySnapshot::Put(HKEY root, const std::string& path) const
         child.second.Put(key.Get(), child.first);
 }
 
-namespace {
-
-struct MessageBoxSearch {
-    DWORD pid;
-    HWND other;
-    HWND found;
-};
-
-BOOL CALLBACK MatchMessageBox(HWND hwnd, LPARAM param)
-{
-    auto* s = reinterpret_cast<MessageBoxSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[32] = {};
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == s->pid && hwnd != s->other && std::string(cls) == "#32770" && IsWindowVisible(hwnd)) {
-        s->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
 HWND FindMessageBox(DWORD processId, HWND other, DWORD timeout)
 {
-    MessageBoxSearch search = {processId, other, nullptr};
-    const DWORD start = GetTickCount();
-    for (;;) {
-        EnumWindows(MatchMessageBox, reinterpret_cast<LPARAM>(&search));
-        if (search.found || GetTickCount() - start >= timeout)
-            return search.found;
-        Sleep(20);
-    }
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindProcessDialog(processId, other)) != nullptr; }, timeout);
+    return found;
 }
 
 namespace {

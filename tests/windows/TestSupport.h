@@ -44,6 +44,9 @@ std::string TestRoot();
 
 // An empty scratch folder for one test, inside the build tree.
 std::string FreshFolder(const std::string& name);
+// Every file and folder below folder (a folder before what it holds), with its full path.
+void ForEachInTree(const std::string& folder,
+                   const std::function<void(const std::string& path, const WIN32_FIND_DATAA& entry)>& visit);
 void RemoveTree(const std::string& path);
 
 bool FileExists(const std::string& path);

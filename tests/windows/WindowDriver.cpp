@@ -54,6 +54,8 @@ BOOL CALLBACK FindDialogOfThread(HWND hwnd, LPARAM param)
 
 struct ProcessDialogSearch {
     DWORD processId;
+    HWND other;
+    const std::function<bool(HWND)>* accept;
     HWND found;
 };
 
@@ -64,7 +66,8 @@ BOOL CALLBACK FindDialogOfProcess(HWND hwnd, LPARAM param)
     GetWindowThreadProcessId(hwnd, &processId);
     char cls[16] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
-    if (processId == search->processId && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
+    if (processId == search->processId && hwnd != search->other && lstrcmpA(cls, "#32770") == 0 &&
+        IsWindowVisible(hwnd) && (!*search->accept || (*search->accept)(hwnd))) {
         search->found = hwnd;
         return FALSE;
     }
@@ -87,16 +90,18 @@ BOOL CALLBACK FindDescendantById(HWND hwnd, LPARAM param)
 
 }  // namespace
 
+HWND FindProcessDialog(DWORD processId, HWND other, const std::function<bool(HWND)>& accept)
+{
+    ProcessDialogSearch search = {processId, other, &accept, nullptr};
+    EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND WaitForProcessDialog(DWORD processId, DWORD timeout)
 {
-    ProcessDialogSearch search = {processId, nullptr};
-    WaitUntil(
-        [&] {
-            EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        },
-        timeout);
-    return search.found;
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindProcessDialog(processId)) != nullptr; }, timeout);
+    return found;
 }
 
 HWND FindDescendant(HWND parent, int id)

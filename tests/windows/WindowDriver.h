@@ -28,6 +28,9 @@ private:
 
 // A visible top-level dialog (#32770) of the thread, other than other; null after timeout ms.
 HWND WaitForDialog(DWORD threadId, HWND other = nullptr, DWORD timeout = 20000);
+// A visible top-level dialog (#32770) of the process, other than other, that accept (when given) takes; null
+// when there is none now.
+HWND FindProcessDialog(DWORD processId, HWND other = nullptr, const std::function<bool(HWND)>& accept = nullptr);
 // A visible top-level dialog (#32770) of another process; null after timeout ms.
 HWND WaitForProcessDialog(DWORD processId, DWORD timeout = 30000);
 // The first window below parent (at any depth, pages included) with the control id; null when none.

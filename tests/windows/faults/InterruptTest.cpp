@@ -145,19 +145,13 @@ protected:
     static void CopyTree(const std::string& from, const std::string& to)
     {
         CreateDirectoryA(to.c_str(), nullptr);
-        WIN32_FIND_DATAA data;
-        FindHandle find(FindFirstFileA((from + "\\*").c_str(), &data));
-        if (!find)
-            return;
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                CopyTree(from + "\\" + name, to + "\\" + name);
+        ForEachInTree(from, [&](const std::string& path, const WIN32_FIND_DATAA& entry) {
+            const std::string copy = to + path.substr(from.size());
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                CreateDirectoryA(copy.c_str(), nullptr);
             else
-                CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-        } while (FindNextFileA(find.Get(), &data));
+                CopyFileA(path.c_str(), copy.c_str(), FALSE);
+        });
     }
 
     std::string m_installed;  // a copy of the scratch root with the product installed and used

@@ -1,6 +1,7 @@
 #include "MachineSnapshot.h"
 
 #include "Handles.h"
+#include "TestSupport.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -59,27 +60,18 @@ std::string LinkDescription(const std::string& path)
 
 void AddTree(MachineSnapshot& snapshot, const std::string& path)
 {
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA((path + "\\*").c_str(), &data));
-    if (!find)
-        return;
-    do {
-        const std::string name = data.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        const std::string child = path + "\\" + name;
+    ForEachInTree(path, [&](const std::string& child, const WIN32_FIND_DATAA& data) {
         const std::string attributes = "attributes " + Hex(data.dwFileAttributes, 4);
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             snapshot.items["folder " + child] = attributes;
-            AddTree(snapshot, child);
-            continue;
+            return;
         }
         const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         snapshot.items["file " + child] =
             "size " + std::to_string(size) + ", hash " + ContentHash(child) + ", " + attributes;
-        if (name.size() > 4 && lstrcmpiA(name.c_str() + name.size() - 4, ".lnk") == 0)
+        if (EndsWithNoCase(child, ".lnk"))
             snapshot.items["link " + child] = LinkDescription(child);
-    } while (FindNextFileA(find.Get(), &data));
+    });
 }
 
 void AddKey(MachineSnapshot& snapshot, HKEY root, const std::string& rootName, const std::string& path)
