@@ -1,10 +1,12 @@
 // Fuzzes the decoders and the archive reader: the streaming and the in-memory decoder must agree on every
-// input, the reader must never crash, and the encoder must round-trip the input.
+// input, the reader must never crash, the match finder must agree with a search of every source, and the
+// encoder must round-trip the input.
 #include "ArchiveReader.h"
 #include "LzBufferDecoder.h"
 #include "LzDecoder.h"
 #include "LzEncoder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -49,6 +51,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ArchiveReport report = ReadArchive(data, size);
     if (report.Valid() && report.files.size() != report.entries.size())
         std::abort();
+
+    // The match finder against every source of the window, on inputs small enough to try them all: the
+    // longest match, and its newest source unless the one carried from the position before is as long.
+    if (size <= 6000) {
+        const LzMatchTable table = LzFindMatches(data, size);
+        unsigned carried = 0, carriedDistance = 0;
+        for (size_t i = 0; i < size; ++i) {
+            const size_t cap = std::min<size_t>(32, size - i - 1);
+            unsigned longest = 1, newest = 0;
+            for (size_t s = i; s-- > (i >= 4096 ? i - 4096 : 0);) {
+                size_t n = 0;
+                while (n < cap && n < i - s && data[s + n] == data[i + n])
+                    ++n;
+                if (n > longest)
+                    longest = static_cast<unsigned>(n), newest = static_cast<unsigned>(i - s);
+            }
+            if (longest < 2)
+                longest = 0, newest = 0;
+            const unsigned distance = carried >= 3 && longest == carried - 1 ? carriedDistance : newest;
+            if (table.length[i] != longest || table.distance[i] != distance)
+                std::abort();
+            carried = longest, carriedDistance = distance;
+        }
+    }
 
     const std::vector<unsigned char> encoded = LzEncode(data, size);
     std::vector<unsigned char> decoded;
