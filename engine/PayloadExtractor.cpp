@@ -53,29 +53,28 @@ private:
     int64_t m_start = 0;
 };
 
+// Copies n bytes (N <= n <= 2N) as the first and the last N, both loaded before either is stored.
+template <size_t N>
+inline void CopyEnds(unsigned char* to, const unsigned char* from, size_t n)
+{
+    unsigned char head[N], tail[N];
+    std::memcpy(head, from, N);
+    std::memcpy(tail, from + n - N, N);
+    std::memcpy(to, head, N);
+    std::memcpy(to + n - N, tail, N);
+}
+
 // Copies a unit (1 to 33 bytes) with a few fixed-size moves that stay within [0, n).
 inline void CopyUnit(unsigned char* to, const unsigned char* from, size_t n)
 {
     if (n > 2 * 16) {
         std::memcpy(to, from, n);
     } else if (n >= 16) {
-        unsigned char head[16], tail[16];
-        std::memcpy(head, from, 16);
-        std::memcpy(tail, from + n - 16, 16);
-        std::memcpy(to, head, 16);
-        std::memcpy(to + n - 16, tail, 16);
+        CopyEnds<16>(to, from, n);
     } else if (n >= 8) {
-        uint64_t head, tail;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + n - 8, 8);
-        std::memcpy(to, &head, 8);
-        std::memcpy(to + n - 8, &tail, 8);
+        CopyEnds<8>(to, from, n);
     } else if (n >= 4) {
-        uint32_t head, tail;
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + n - 4, 4);
-        std::memcpy(to, &head, 4);
-        std::memcpy(to + n - 4, &tail, 4);
+        CopyEnds<4>(to, from, n);
     } else {
         for (size_t k = 0; k < n; ++k)
             to[k] = from[k];
