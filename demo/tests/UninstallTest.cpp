@@ -478,22 +478,8 @@ TEST_F(UninstallTest, FileInUseIsLeftAndReportedWhileTheRestGoes)
     ASSERT_TRUE(inst.Build()) << GetLastError();
     const std::string held = inst.InstallFolder() + "\\Docs\\Help.txt";
 
-    // hold-file keeps the file open without delete sharing until released.
-    const std::string events = "QuDemoHold" + std::to_string(GetCurrentProcessId());
-    KernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, (events + "_ready").c_str()));
-    KernelHandle release(CreateEventA(nullptr, TRUE, FALSE, (events + "_release").c_str()));
-    std::string command = "\"" + WinPath(QU_HOLD_FILE) + "\" \"" + held + "\" " + events;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    KernelHandle holder(pi.hProcess);
-    KernelHandle holderThread(pi.hThread);
-    auto letGo = MakeScopeGuard([&] {
-        SetEvent(release.Get());
-        WaitForSingleObject(holder.Get(), 30000);
-    });
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready.Get(), 30000));
+    const HeldFile holder(QU_HOLD_FILE, held);
+    ASSERT_TRUE(holder.IsHeld());
 
     JobRun run;
     ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();

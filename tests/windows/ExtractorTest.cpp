@@ -230,24 +230,12 @@ TEST_F(Extractor, DestinationHeldOpenByAnotherProcessFailsTheRename)
     CreateDirectoryA(m_install.c_str(), nullptr);
     const std::string target = m_install + "\\held.dll";
     ASSERT_TRUE(WriteFileBytes(target, "in use"));
-    const std::string base = "QuHoldFile" + std::to_string(GetCurrentProcessId());
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (base + "_ready").c_str());
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, (base + "_release").c_str());
-    std::string command = "\"" + WinPath(QU_HOLD_FILE) + "\" \"" + target + "\" " + base;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    ASSERT_EQ(WaitForSingleObject(ready, 20000), WAIT_OBJECT_0);
+    HeldFile held(QU_HOLD_FILE, target);
+    ASSERT_TRUE(held.IsHeld());
 
     const bool ok = Run(Archive(BuildArchive({{"<InstallPath>\\other.txt", "x"}, {"<InstallPath>\\held.dll", "new"}})));
     const DWORD heldMoveError = MoveErrorOnto(target);
-    SetEvent(release);
-    WaitForSingleObject(pi.hProcess, 20000);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CloseHandle(ready);
-    CloseHandle(release);
+    held.Release();
 
     EXPECT_FALSE(ok);
     EXPECT_EQ(m_extractor.GetErrorKind(), EXTRACT_ERROR_SYSTEM);

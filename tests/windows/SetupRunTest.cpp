@@ -75,24 +75,6 @@ std::vector<Record> ReadLogRecords(const std::string& path, std::string* pPrevio
     return records;
 }
 
-// Every file and folder below root, as full paths.
-void ListTree(const std::string& root, std::set<std::string>& items)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((root + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::string name = data.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        items.insert(root + "\\" + name);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ListTree(root + "\\" + name, items);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-}
-
 // Subkey names of a key.
 std::set<std::string> SubKeys(HKEY root, const char* path)
 {
@@ -352,7 +334,7 @@ TEST_F(SetupRun, TheInstalledUninstallerTakesEverythingBackButTheSharedData)
     auto snapshot = [&roots]() {
         std::set<std::string> items;
         for (const std::string& root : roots)
-            ListTree(root, items);
+            ForEachInTree(root, [&](const std::string& path, const WIN32_FIND_DATAA&) { items.insert(path); });
         return items;
     };
     const char* uninstallRoot = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";

@@ -18,6 +18,34 @@ std::string WinPath(const std::string& unixPath)
     return path;
 }
 
+HeldFile::HeldFile(const std::string& holdFileProgram, const std::string& path)
+{
+    static unsigned count = 0;
+    const std::string name = "QuHoldFile." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(++count);
+    KernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, (name + "_ready").c_str()));
+    m_release.Reset(CreateEventA(nullptr, TRUE, FALSE, (name + "_release").c_str()));
+    std::string command = "\"" + WinPath(holdFileProgram) + "\" \"" + path + "\" " + name;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return;
+    m_process.Reset(pi.hProcess);
+    CloseHandle(pi.hThread);
+    const HANDLE waits[] = {ready.Get(), m_process.Get()};
+    m_held = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+}
+
+void HeldFile::Release()
+{
+    if (m_release)
+        SetEvent(m_release.Get());
+    if (m_process)
+        WaitForSingleObject(m_process.Get(), 30000);
+    m_process.Reset();
+    m_held = false;
+}
+
 void ForEachInTree(const std::string& folder,
                    const std::function<void(const std::string& path, const WIN32_FIND_DATAA& entry)>& visit)
 {
@@ -109,34 +137,16 @@ std::vector<std::string> ListFiles(const std::string& folder)
     return names;
 }
 
-namespace {
-
-void AddTree(const std::string& folder, const std::string& prefix, const std::vector<std::string>& skip,
-             std::map<std::string, std::string>& tree)
-{
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
-    if (!find)
-        return;
-    do {
-        const std::string name = data.cFileName;
-        if (name == "." || name == ".." || std::find(skip.begin(), skip.end(), name) != skip.end())
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            tree[prefix + name] = "<folder>";
-            AddTree(folder + "\\" + name, prefix + name + "\\", {}, tree);
-        } else {
-            tree[prefix + name] = ReadFileBytes(folder + "\\" + name);
-        }
-    } while (FindNextFileA(find.Get(), &data));
-}
-
-}  // namespace
-
 std::map<std::string, std::string> ListTree(const std::string& folder, const std::vector<std::string>& skip)
 {
     std::map<std::string, std::string> tree;
-    AddTree(folder, "", skip, tree);
+    ForEachInTree(folder, [&](const std::string& path, const WIN32_FIND_DATAA& entry) {
+        const std::string relative = path.substr(folder.size() + 1);
+        // The names to skip are those of entries directly in the folder, with everything below them.
+        if (std::find(skip.begin(), skip.end(), relative.substr(0, relative.find('\\'))) != skip.end())
+            return;
+        tree[relative] = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "<folder>" : ReadFileBytes(path);
+    });
     return tree;
 }
 

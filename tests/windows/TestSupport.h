@@ -2,6 +2,8 @@
 // independent archive writer.
 #pragma once
 
+#include "Handles.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -18,6 +20,23 @@ std::string WinPath(const std::string& unixPath);
 std::string UnixPath(std::string path);
 // Starts a Unix program from Wine ("Z:\\bin\\ln -s ...") and waits for it up to 10 s; false when it did not start.
 bool RunUnix(std::string command);
+
+// A file held open by hold-file.exe (holdFileProgram, a Linux path of the build tree) without delete sharing,
+// until Release or the end of this object.
+class HeldFile {
+public:
+    HeldFile(const std::string& holdFileProgram, const std::string& path);
+    ~HeldFile() { Release(); }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool IsHeld() const { return m_held; }
+    void Release();
+
+private:
+    KernelHandle m_process;
+    KernelHandle m_release;
+    bool m_held = false;
+};
 
 // TMP and TEMP of this process (and the programs it starts) point to folder for as long as it lives.
 class ScopedTemporaryFolder {

@@ -177,7 +177,7 @@ TEST_P(FaultMatrix, NothingIsLostAndTheNextRunConverges)
         break;
     case Fault::HeldDestination:
         ASSERT_NO_FATAL_FAILURE(Obstacle(R().install + "\\Docs\\Help.txt", false));
-        held = std::make_unique<HeldFile>(R().install + "\\Docs\\Help.txt");
+        held = std::make_unique<HeldFile>(QU_HOLD_FILE, R().install + "\\Docs\\Help.txt");
         ASSERT_TRUE(held->IsHeld());
         break;
     case Fault::DeniedFolder:
@@ -212,7 +212,7 @@ TEST_P(FaultMatrix, NothingIsLostAndTheNextRunConverges)
     }
     case Fault::LogCannotBeWritten:
         if (update) {
-            held = std::make_unique<HeldFile>(R().Log());
+            held = std::make_unique<HeldFile>(QU_HOLD_FILE, R().Log());
         } else {
             ASSERT_NO_FATAL_FAILURE(Obstacle(R().Log(), true));
         }

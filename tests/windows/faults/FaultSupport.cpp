@@ -84,31 +84,6 @@ std::vector<std::string> TemporaryItems(const MachineSnapshot& snapshot)
     return names;
 }
 
-HeldFile::HeldFile(const std::string& path)
-{
-    const std::string name = "QuFaultHold." + std::to_string(GetCurrentProcessId());
-    KernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, (name + "_ready").c_str()));
-    m_release.Reset(CreateEventA(nullptr, TRUE, FALSE, (name + "_release").c_str()));
-    std::string command = "\"" QU_HOLD_FILE "\" \"" + path + "\" " + name;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return;
-    m_process.Reset(pi.hProcess);
-    CloseHandle(pi.hThread);
-    const HANDLE waits[] = {ready.Get(), m_process.Get()};
-    m_held = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
-}
-
-HeldFile::~HeldFile()
-{
-    if (m_release)
-        SetEvent(m_release.Get());
-    if (m_process)
-        WaitForSingleObject(m_process.Get(), 30000);
-}
-
 namespace {
 
 // Whether a file can be made in folder now. A Unix program started through Wine runs on its own: its

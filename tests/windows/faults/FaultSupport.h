@@ -30,21 +30,6 @@ void RemoveRegistrations();
 // the payload copy).
 std::vector<std::string> TemporaryItems(const MachineSnapshot& snapshot);
 
-// A file held open by hold-file.exe (no delete sharing) for as long as this lives.
-class HeldFile {
-public:
-    explicit HeldFile(const std::string& path);
-    ~HeldFile();
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-    bool IsHeld() const { return m_held; }
-
-private:
-    KernelHandle m_process;
-    KernelHandle m_release;
-    bool m_held = false;
-};
-
 // A folder that nobody may change, nor any file in it (the file system's immutable flag, which binds root
 // too), for as long as this lives.
 class ImmutableFolder {
