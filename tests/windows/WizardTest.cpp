@@ -622,6 +622,47 @@ BOOL WINAPI WriteUntilDiskFull(HANDLE file, LPCVOID data, DWORD size, LPDWORD wr
     return FALSE;
 }
 
+HWND g_pageToClose = nullptr;
+bool g_pageStayed = false;
+
+// What Escape and Enter in the progress page's log box send to the page, while the sequence writes a file.
+BOOL WINAPI WriteAndCloseThePage(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    if (g_pageToClose) {
+        SendMessageA(g_pageToClose, WM_CLOSE, 0, 0);
+        SendMessageA(g_pageToClose, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        g_pageStayed = IsWindowVisible(g_pageToClose) != FALSE;
+        g_pageToClose = nullptr;
+    }
+    return WriteFile(file, data, size, written, overlapped);
+}
+
+// The log box is a multi-line edit: Escape there closes its parent, the page. The page passes it on to the
+// frame as Exit: the question on the summary, nothing while the sequence runs.
+TEST_F(WizardInstall, EscapeInTheLogBoxActsAsExitAndNeverRemovesThePage)
+{
+    Open();
+    GoTo(PAGE_PROGRESS);
+    const HWND log = GetDlgItem(Page(PAGE_PROGRESS), 1015);
+    SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(log), TRUE);
+    ASSERT_EQ(FocusOf(Thread()), log);
+    PressKey(log, VK_ESCAPE);
+    EXPECT_EQ(AnswerMessageBox(Thread(), IDNO, m_hwnd),
+              "Installation is not complete.\r\n\r\nDo you still confirm exit Installation ?");
+    EXPECT_TRUE(IsWindowVisible(Page(PAGE_PROGRESS)));
+    EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_PROGRESS);
+
+    g_pageToClose = Page(PAGE_PROGRESS);
+    g_pageStayed = false;
+    ExtractorWriteCall() = WriteAndCloseThePage;
+    Install();
+    ExtractorWriteCall() = nullptr;
+    EXPECT_EQ(g_pageToClose, nullptr);
+    EXPECT_TRUE(g_pageStayed);
+    EXPECT_TRUE(m_dlg.m_bInstallComplete) << Log();
+    EXPECT_TRUE(IsWindowVisible(Page(PAGE_PROGRESS)));
+}
+
 class WizardDiskFull : public WizardInstall, public ::testing::WithParamInterface<DWORD> {
 protected:
     MachineSnapshot Machine() const
