@@ -4,7 +4,7 @@
 #include "InstallContext.h"
 #include "InstallRules.h"
 #include "NamedObjects.h"
-#include "StartupRules.h"
+#include "ProductConstants.h"
 #include "UninstallLog.h"
 #include "WinApp.h"
 #include "Security.h"

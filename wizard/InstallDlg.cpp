@@ -50,7 +50,7 @@ END_MESSAGE_MAP()
 BOOL CAboutDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     VERSION_INFO info;
     info.nRequest = VI_TITLE | VI_LEGAL_NOTICE;
     ReadVersionInfo(info, nullptr, true);
@@ -73,16 +73,17 @@ CInstallDlg::CInstallDlg(CWnd* pParent) : CDialog(102, pParent)
 
 CInstallDlg::~CInstallDlg()
 {
-    if (CInstallApp* app = GetInstallApp(); app && app->m_pWizard == this)
-        app->m_pWizard = nullptr;
+    if (HasWizardContext() && GetWizardContext().GetWizardWindow() == this)
+        GetWizardContext().SetWizardWindow(nullptr);
 }
 
 BOOL CInstallDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    CInstallApp& app = GetWizardApp();
-    app.m_pWizard = this;
-    app.m_hMainWnd = m_hWnd;
+    IWizardContext& app = GetWizardContext();
+    app.SetWizardWindow(this);
+    if (CWinApp* winApp = AfxGetApp())
+        winApp->m_hMainWnd = m_hWnd;
     SetCaptionAndAboutEntry(true);
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -102,16 +103,17 @@ BOOL CInstallDlg::OnInitDialog()
 
 void CInstallDlg::OnDestroy()
 {
-    CInstallApp& app = GetWizardApp();
-    if (app.m_pWizard == this)
-        app.m_pWizard = nullptr;
-    if (app.m_hMainWnd == m_hWnd)
-        app.m_hMainWnd = nullptr;
+    IWizardContext& app = GetWizardContext();
+    if (app.GetWizardWindow() == this)
+        app.SetWizardWindow(nullptr);
+    CWinApp* winApp = AfxGetApp();
+    if (winApp && winApp->m_hMainWnd == m_hWnd)
+        winApp->m_hMainWnd = nullptr;
 }
 
 void CInstallDlg::SetCaptionAndAboutEntry(bool bAppendEntry)
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     SetWindowText(app.GetTitle(true).c_str());
     std::string about = app.FormatText(IDS_ABOUT, app.GetTitle(false));
     if (!about.empty())
@@ -177,7 +179,7 @@ void CInstallDlg::ShowPage(int index)
             return;
         m_pPages[m_nCurrentPage]->ShowWindow(SW_HIDE);
     }
-    index = ResolveTargetPage(m_nCurrentPage, index, GetWizardApp().m_bAdvanced);
+    index = ResolveTargetPage(m_nCurrentPage, index, GetWizardContext().GetChoices().m_bAdvanced);
     if (index < 0 || index >= PAGE_COUNT)
         return;
     if (index != m_nCurrentPage)
@@ -232,7 +234,7 @@ void CInstallDlg::OnCancel()
     // A disabled Exit also refuses Escape and the close box while the installation runs.
     if (!::IsWindowEnabled(GetDlgItem(IDCANCEL)))
         return;
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     if (ExitNeedsConfirmation(m_bInstallComplete, app.GetInstallStatus(), m_nCurrentPage) &&
         ShowMessageBox(app.LoadText(IDS_CONFIRM_EXIT).c_str(), "", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
             IDYES)
@@ -277,9 +279,3 @@ void CInstallDlg::OnGetMinMaxInfo(MINMAXINFO* pInfo)
                         placement.rcNormalPosition.bottom - placement.rcNormalPosition.top};
 }
 
-void CInstallApp::RunInstallWizard()
-{
-    CInstallDlg dlg;
-    dlg.DoModal();
-    m_hMainWnd = nullptr;
-}

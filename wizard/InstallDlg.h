@@ -2,7 +2,9 @@
 // the install sequence on the progress page. Its About box.
 #pragma once
 
-#include "InstallApp.h"
+#include "ProductConstants.h"
+#include "WinApp.h"
+#include "WizardContext.h"
 #include "ProgressPages.h"
 #include "WizardPages.h"
 #include "WizardRules.h"

@@ -1,6 +1,8 @@
 #include "ProgressPages.h"
 
-#include "InstallApp.h"
+#include "ProductConstants.h"
+#include "WinApp.h"
+#include "WizardContext.h"
 #include "WizardRules.h"
 #include "WizardTexts.h"
 
@@ -35,13 +37,13 @@ void CDlgInstall::DoDataExchange(CDataExchange* pDX)
 {
     DDX_Control(pDX, IDC_LOG_BOX, m_editLog);
     DDX_Control(pDX, IDC_PROGRESS_BAR, m_progress);
-    if (!pDX->m_bSaveAndValidate && !GetWizardApp().IsInstallComplete())
+    if (!pDX->m_bSaveAndValidate && !GetWizardContext().IsInstallComplete())
         BuildSummary();
 }
 
 void CDlgInstall::BuildSummary()
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     m_editLog.SetWindowText("");
     AppendLine(app.FormatText(IDS_PRODUCT_INSTALLATION, app.GetProductName(false)) + "\r\n", false);
     AppendLine(app.LoadText(IDS_OPTIONS), true);
@@ -51,10 +53,10 @@ void CDlgInstall::BuildSummary()
         PathQuoteSpacesA(buffer);
         return std::string(buffer);
     };
-    AppendLine(app.FormatText(IDS_FOLDER_LINE, quoted(app.m_strInstallFolder)) + "\r\n", false);
-    if (app.m_bStartMenuShortcut)
-        AppendLine(app.FormatText(IDS_MENU_LINE, quoted(app.m_strStartMenuFolder)) + "\r\n", false);
-    if (app.m_bDesktopShortcut)
+    AppendLine(app.FormatText(IDS_FOLDER_LINE, quoted(app.GetChoices().m_strInstallFolder)) + "\r\n", false);
+    if (app.GetChoices().m_bStartMenuShortcut)
+        AppendLine(app.FormatText(IDS_MENU_LINE, quoted(app.GetChoices().m_strStartMenuFolder)) + "\r\n", false);
+    if (app.GetChoices().m_bDesktopShortcut)
         AppendLine(app.LoadText(IDS_DESKTOP_LINE) + "\r\n", false);
     while (m_editLog.SendMessage(EM_GETFIRSTVISIBLELINE) > 0) {
         if (m_editLog.SendMessage(EM_SCROLL, SB_LINEUP) == 0)
@@ -96,7 +98,7 @@ void CDlgInstall::SetStatusPath(const std::string& text)
 
 bool CDlgInstall::RunInstallSequence()
 {
-    CInstallSequence sequence(GetWizardApp(), *this);
+    CInstallSequence sequence(GetWizardContext(), *this);
     const bool ok = sequence.RunInstallSequence();
     m_strProgramPath = sequence.m_strProgramPath;
     m_strUninstallerPath = sequence.m_strUninstallerPath;
@@ -116,8 +118,8 @@ const PAGE_LAYOUT* CDlgInstall::GetPageLayout(size_t& count) const
 
 void CDlgInfo::DoDataExchange(CDataExchange* pDX)
 {
-    if (!pDX->m_bSaveAndValidate && GetWizardApp().IsInstallComplete())
-        SetDlgItemText(IDC_INFO_TEXT, GetWizardApp().LoadText(IDS_INSTALL_COMPLETE).c_str());
+    if (!pDX->m_bSaveAndValidate && GetWizardContext().IsInstallComplete())
+        SetDlgItemText(IDC_INFO_TEXT, GetWizardContext().LoadText(IDS_INSTALL_COMPLETE).c_str());
 }
 
 void CDlgInfo::RefreshTexts()

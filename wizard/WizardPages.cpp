@@ -4,7 +4,9 @@
 #include "ErrorReport.h"
 #include "FolderBrowser.h"
 #include "FolderDialog.h"
-#include "InstallApp.h"
+#include "ProductConstants.h"
+#include "WinApp.h"
+#include "WizardContext.h"
 #include "Languages.h"
 #include "NamedObjects.h"
 #include "Texts.h"
@@ -30,7 +32,7 @@ std::string PublisherSubFolder()
 {
     char sub[MAX_PATH];
     lstrcpynA(sub, PUBLISHER_FOLDER_NAME, MAX_PATH);
-    PathAppendA(sub, GetWizardApp().GetShortProductName().c_str());
+    PathAppendA(sub, GetWizardContext().GetShortProductName().c_str());
     return sub;
 }
 
@@ -74,7 +76,7 @@ BOOL CDlgLanguage::OnInitDialog()
     std::sort(offered.begin(), offered.end(),
               [](int a, int b) { return GetLanguageListPosition(a) < GetLanguageListPosition(b); });
 
-    const int current = GetWizardApp().m_nLanguage;
+    const int current = GetWizardContext().GetLanguage();
     int selected = -1;
     int widest = 0;
     const CFontDC dc(m_comboLanguage.m_hWnd, reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)));
@@ -110,12 +112,12 @@ void CDlgLanguage::OnSelChangeLanguage()
     item.iItem = position;
     if (!m_comboLanguage.SendMessage(CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
         return;
-    GetWizardApp().SetLanguage(static_cast<int>(item.lParam));
+    GetWizardContext().SetLanguage(static_cast<int>(item.lParam));
 }
 
 void CDlgLanguage::RefreshTexts()
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     std::string version;
     const int status = app.GetInstallStatus(&version);
     const std::string product = app.GetProductName(false);
@@ -156,17 +158,17 @@ const PAGE_LAYOUT* CDlgLanguage::GetPageLayout(size_t& count) const
 
 void CDlgMethod::DoDataExchange(CDataExchange* pDX)
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     if (!pDX->m_bSaveAndValidate)
-        m_nMethod = app.m_bAdvanced ? 1 : 0;
+        m_nMethod = app.GetChoices().m_bAdvanced ? 1 : 0;
     DDX_Radio(pDX, 1018, m_nMethod);
     if (pDX->m_bSaveAndValidate)
-        app.m_bAdvanced = m_nMethod == 1;
+        app.GetChoices().m_bAdvanced = m_nMethod == 1;
 }
 
 void CDlgMethod::RefreshTexts()
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     SetDlgItemText(1021, app.LoadText(IDS_METHOD).c_str());
     SetDlgItemText(1018, app.LoadText(IDS_QUICK).c_str());
     SetDlgItemText(1019, app.LoadText(IDS_ADVANCED).c_str());
@@ -189,9 +191,9 @@ END_MESSAGE_MAP()
 
 void CDlgFolder::DoDataExchange(CDataExchange* pDX)
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     if (!pDX->m_bSaveAndValidate)
-        m_strFolder = app.m_strInstallFolder;
+        m_strFolder = app.GetChoices().m_strInstallFolder;
     DDX_Text(pDX, 1007, m_strFolder);
     DDV_MaxChars(pDX, m_strFolder, MAX_FOLDER_CHARS);
     if (!pDX->m_bSaveAndValidate || pDX->m_bFailed)
@@ -203,13 +205,13 @@ void CDlgFolder::DoDataExchange(CDataExchange* pDX)
         pDX->Fail();
         return;
     }
-    app.m_strInstallFolder = m_strFolder;
+    app.GetChoices().m_strInstallFolder = m_strFolder;
 }
 
 BOOL CDlgFolder::OnInitDialog()
 {
     CWizardPage::OnInitDialog();
-    if (GetWizardApp().GetInstallStatus() != INSTALL_STATUS_NONE) {
+    if (GetWizardContext().GetInstallStatus() != INSTALL_STATUS_NONE) {
         ::EnableWindow(GetDlgItem(1009), FALSE);
         ::EnableWindow(GetDlgItem(1006), FALSE);
         SendDlgItemMessage(1007, EM_SETREADONLY, TRUE);
@@ -221,33 +223,33 @@ void CDlgFolder::OnBrowse()
 {
     if (!UpdateData(true))
         return;
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     const std::string sub = PublisherSubFolder();
     if (UseSystemFolderBrowser()) {
-        std::string folder = app.m_strInstallFolder;
+        std::string folder = app.GetChoices().m_strInstallFolder;
         const std::string title = app.FormatText(IDS_SELECT_FOLDER, app.GetProductName(true));
         const std::string path = BrowseForFolder(false, folder, sub.c_str(), title.c_str(), 0, nullptr);
         if (path.empty())
             return;
-        app.m_strInstallFolder = path;
+        app.GetChoices().m_strInstallFolder = path;
     } else {
         CQuFolderDialog dlg(false, m_pParentWnd);
         dlg.m_bLocalOnly = true;
         dlg.m_strTitle = app.LoadText(IDS_BROWSE);
         dlg.m_strOkText = app.LoadText(IDS_OK);
         dlg.m_strCancelText = app.LoadText(IDS_CANCEL);
-        dlg.m_strFolder = app.m_strInstallFolder;
+        dlg.m_strFolder = app.GetChoices().m_strInstallFolder;
         dlg.m_strSubFolder = sub;
         if (dlg.DoModal() != IDOK)
             return;
-        app.m_strInstallFolder = dlg.m_strPath;
+        app.GetChoices().m_strInstallFolder = dlg.m_strPath;
     }
     UpdateData(false);
 }
 
 void CDlgFolder::RefreshTexts()
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     SetDlgItemText(1008, app.LoadText(IDS_FOLDER_SELECTION).c_str());
     SetDlgItemText(1009, app.FormatText(IDS_SELECT_FOLDER, app.GetProductName(true)).c_str());
     SetDlgItemText(1006, (app.LoadText(IDS_BROWSE) + "...").c_str());
@@ -280,14 +282,14 @@ BOOL CDlgShortcut::OnInitDialog()
 
 void CDlgShortcut::DoDataExchange(CDataExchange* pDX)
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     if (!pDX->m_bSaveAndValidate) {
-        m_bDesktop = app.m_bDesktopShortcut;
-        m_bStartMenu = app.m_bStartMenuShortcut;
+        m_bDesktop = app.GetChoices().m_bDesktopShortcut;
+        m_bStartMenu = app.GetChoices().m_bStartMenuShortcut;
         char relative[MAX_PATH] = {};
         m_strRelativeFolder.clear();
         if (PathRelativePathToA(relative, m_strStartMenuRoot.c_str(), FILE_ATTRIBUTE_DIRECTORY,
-                                app.m_strStartMenuFolder.c_str(), FILE_ATTRIBUTE_DIRECTORY) &&
+                                app.GetChoices().m_strStartMenuFolder.c_str(), FILE_ATTRIBUTE_DIRECTORY) &&
             lstrcmpA(relative, ".") != 0) {
             char canonical[MAX_PATH] = {};
             if (PathCanonicalizeA(canonical, relative))
@@ -300,11 +302,11 @@ void CDlgShortcut::DoDataExchange(CDataExchange* pDX)
     DDV_MaxChars(pDX, m_strRelativeFolder, MAX_FOLDER_CHARS);
     DDV_MaxChars(pDX, m_strRelativeFolder, MAX_FOLDER_CHARS);
     if (pDX->m_bSaveAndValidate && !pDX->m_bFailed) {
-        app.m_bDesktopShortcut = m_bDesktop;
-        app.m_bStartMenuShortcut = m_bStartMenu;
+        app.GetChoices().m_bDesktopShortcut = m_bDesktop;
+        app.GetChoices().m_bStartMenuShortcut = m_bStartMenu;
         char combined[MAX_PATH] = {};
         if (PathCombineA(combined, m_strStartMenuRoot.c_str(), m_strRelativeFolder.c_str()))
-            app.m_strStartMenuFolder = combined;
+            app.GetChoices().m_strStartMenuFolder = combined;
     }
 }
 
@@ -319,10 +321,10 @@ void CDlgShortcut::OnBrowse()
 {
     if (!UpdateData(true))
         return;
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     const std::string sub = app.GetShortProductName();
     if (UseSystemFolderBrowser()) {
-        std::string folder = app.m_strStartMenuFolder;
+        std::string folder = app.GetChoices().m_strStartMenuFolder;
         std::string relative;
         const std::string title = app.LoadText(IDS_MENU_SHORTCUT);
         const std::string path =
@@ -330,13 +332,13 @@ void CDlgShortcut::OnBrowse()
         if (path.empty())
             return;
         m_strRelativeFolder = relative;
-        app.m_strStartMenuFolder = path;
+        app.GetChoices().m_strStartMenuFolder = path;
     } else {
         CQuFolderDialog dlg(false, m_pParentWnd);
         dlg.m_strTitle = app.LoadText(IDS_BROWSE);
         dlg.m_strOkText = app.LoadText(IDS_OK);
         dlg.m_strCancelText = app.LoadText(IDS_CANCEL);
-        dlg.m_strFolder = app.m_strStartMenuFolder;
+        dlg.m_strFolder = app.GetChoices().m_strStartMenuFolder;
         dlg.m_strSubFolder = sub;
         dlg.m_strRoot = SpecialFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS);
         if (dlg.DoModal() != IDOK)
@@ -345,14 +347,14 @@ void CDlgShortcut::OnBrowse()
         char combined[MAX_PATH] = {};
         if (!PathCombineA(combined, dlg.m_strRoot.c_str(), dlg.m_strPath.c_str()))
             return;
-        app.m_strStartMenuFolder = combined;
+        app.GetChoices().m_strStartMenuFolder = combined;
     }
     UpdateData(false);
 }
 
 void CDlgShortcut::RefreshTexts()
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     SetDlgItemText(1012, app.LoadText(IDS_START_MENU).c_str());
     SetDlgItemText(1011, app.LoadText(IDS_MENU_SHORTCUT).c_str());
     SetDlgItemText(1006, (app.LoadText(IDS_BROWSE) + "...").c_str());

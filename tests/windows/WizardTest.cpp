@@ -1,6 +1,7 @@
 // The installer's wizard in process: the real frame and pages from the installer's resources, driven by
 // control ids from the test thread while the wizard runs modally on a thread of its own.
 #include "DialogTestSupport.h"
+#include "InstallApp.h"
 #include "InstallDlg.h"
 #include "Languages.h"
 #include "MachineSnapshot.h"
