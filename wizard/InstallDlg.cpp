@@ -4,13 +4,11 @@
 #include "Texts.h"
 #include "VersionInfo.h"
 #include "WizardTexts.h"
+#include "resource.h"
 
 namespace {
 
 constexpr UINT IDM_ABOUTBOX = 0x0010;
-constexpr int IDC_BACK_BUTTON = 3;
-constexpr int IDC_PANEL_RECT = 1005;
-constexpr int IDC_SEPARATOR_LINE = 1002;
 
 // Handled only for the About entry; every other system command takes the default way.
 bool ThunkSysCommand(CWnd* p, WPARAM wParam, LPARAM, LRESULT& lResult)
@@ -39,7 +37,7 @@ RECT ChildRect(const CWnd& parent, HWND hChild)
 IMPLEMENT_DYNAMIC(CInstallDlg, CDialog)
 
 BEGIN_MESSAGE_MAP(CInstallDlg, CDialog)
-    ON_COMMAND(IDC_BACK_BUTTON, OnBack)
+    ON_COMMAND(IDC_BACK, OnBack)
     {WM_SYSCOMMAND, 0, 0, 0, &ThunkSysCommand},
     {WM_PAINT, 0, 0, 0, &ThunkPaint},
     ON_MESSAGE(WM_QUERYDRAGICON, OnQueryDragIcon)
@@ -59,16 +57,16 @@ BOOL CAboutDlg::OnInitDialog()
         caption = GetWindowText();
     SetWindowText(FormatMessageText(caption, app.GetTitle(false)).c_str());
     if (!info.strTitle.empty())
-        SetDlgItemText(1019, info.strTitle.c_str());
+        SetDlgItemText(IDC_ABOUT_PRODUCT, info.strTitle.c_str());
     if (!info.strLegalNotice.empty())
-        SetDlgItemText(1020, info.strLegalNotice.c_str());
+        SetDlgItemText(IDC_ABOUT_LEGAL, info.strLegalNotice.c_str());
     SetDlgItemText(IDOK, app.LoadText(IDS_OK).c_str());
     return TRUE;
 }
 
-CInstallDlg::CInstallDlg(CWnd* pParent) : CDialog(102, pParent)
+CInstallDlg::CInstallDlg(CWnd* pParent) : CDialog(IDD_INSTALL, pParent)
 {
-    m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(128));
+    m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
 }
 
 CInstallDlg::~CInstallDlg()
@@ -133,8 +131,8 @@ void CInstallDlg::LayoutPageArea()
 {
     RECT area = {};
     GetClientRect(&area);
-    area.left = ChildRect(*this, GetDlgItem(IDC_PANEL_RECT)).right;
-    area.bottom = ChildRect(*this, GetDlgItem(IDC_SEPARATOR_LINE)).top;
+    area.left = ChildRect(*this, GetDlgItem(IDC_PANEL)).right;
+    area.bottom = ChildRect(*this, GetDlgItem(IDC_SEPARATOR)).top;
 
     RECT unionRect = area;
     for (CWizardPage* page : m_pPages) {
@@ -166,9 +164,9 @@ void CInstallDlg::LayoutPageArea()
         ::MoveWindow(hCtrl, rc.left + moveX, rc.top + moveY, rc.right - rc.left + growX, rc.bottom - rc.top + growY,
                      TRUE);
     };
-    adjust(IDC_PANEL_RECT, 0, 0, 0, dy);
-    adjust(IDC_SEPARATOR_LINE, 0, dy, dx, 0);
-    for (const int id : {IDC_BACK_BUTTON, IDOK, IDCANCEL})
+    adjust(IDC_PANEL, 0, 0, 0, dy);
+    adjust(IDC_SEPARATOR, 0, dy, dx, 0);
+    for (const int id : {IDC_BACK, IDOK, IDCANCEL})
         adjust(id, dx, dy, 0, 0);
 }
 
@@ -189,7 +187,7 @@ void CInstallDlg::ShowPage(int index)
     UpdateButtons();
 
     const WizardButtons buttons = ComputeWizardButtons(m_nCurrentPage, m_bInstallComplete);
-    ::EnableWindow(GetDlgItem(IDC_BACK_BUTTON), buttons.bBackEnabled);
+    ::EnableWindow(GetDlgItem(IDC_BACK), buttons.bBackEnabled);
     ::EnableWindow(GetDlgItem(IDOK), buttons.bNextEnabled);
     const int defaultId = buttons.bNextIsDefault ? IDOK : IDCANCEL;
     SendMessage(DM_SETDEFID, static_cast<WPARAM>(defaultId));
@@ -200,7 +198,7 @@ void CInstallDlg::UpdateButtons()
 {
     const WizardButtons buttons = ComputeWizardButtons(m_nCurrentPage, m_bInstallComplete);
     SetDlgItemText(IDOK, GetButtonCaption(buttons.bNextInstalls ? IDS_INSTALL : IDS_NEXT).c_str());
-    SetDlgItemText(IDC_BACK_BUTTON, GetButtonCaption(IDS_BACK).c_str());
+    SetDlgItemText(IDC_BACK, GetButtonCaption(IDS_BACK).c_str());
     SetDlgItemText(IDCANCEL, GetButtonCaption(buttons.bExitReadsExit ? IDS_EXIT : IDS_CANCEL).c_str());
 }
 
@@ -217,7 +215,7 @@ void CInstallDlg::RefreshTexts()
 void CInstallDlg::OnOK()
 {
     if (m_nCurrentPage == PAGE_PROGRESS && !m_bInstallComplete) {
-        for (const int id : {IDC_BACK_BUTTON, IDOK, IDCANCEL})
+        for (const int id : {IDC_BACK, IDOK, IDCANCEL})
             ::EnableWindow(GetDlgItem(id), FALSE);
         m_bInstallComplete = m_dlgInstall.RunInstallSequence();
         ShowPage(m_nCurrentPage);

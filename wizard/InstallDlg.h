@@ -8,10 +8,11 @@
 #include "ProgressPages.h"
 #include "WizardPages.h"
 #include "WizardRules.h"
+#include "resource.h"
 
 class CAboutDlg : public CDialog {
 public:
-    CAboutDlg() : CDialog(100, nullptr) {}
+    CAboutDlg() : CDialog(IDD_ABOUT, nullptr) {}
     BOOL OnInitDialog() override;
 };
 

@@ -5,14 +5,12 @@
 #include "WizardContext.h"
 #include "WizardRules.h"
 #include "WizardTexts.h"
+#include "resource.h"
 
 #include <shlwapi.h>
 
 namespace {
 
-constexpr int IDC_LOG_BOX = 1015;
-constexpr int IDC_PROGRESS_BAR = 1014;
-constexpr int IDC_INFO_TEXT = 1016;
 
 int TextWidth(HDC hdc, const std::string& text)
 {
@@ -35,8 +33,8 @@ BOOL CDlgInstall::OnInitDialog()
 
 void CDlgInstall::DoDataExchange(CDataExchange* pDX)
 {
-    DDX_Control(pDX, IDC_LOG_BOX, m_editLog);
-    DDX_Control(pDX, IDC_PROGRESS_BAR, m_progress);
+    DDX_Control(pDX, IDC_LOG, m_editLog);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
     if (!pDX->m_bSaveAndValidate && !GetWizardContext().IsInstallComplete())
         BuildSummary();
 }
@@ -89,11 +87,11 @@ void CDlgInstall::AppendLine(const std::string& text, bool bHeader)
     m_editLog.SendMessage(EM_SCROLL, SB_LINEDOWN);
 }
 
-void CDlgInstall::SetStatusText(const std::string& text) { SetDlgItemText(IDC_STATUS_LINE, text.c_str()); }
+void CDlgInstall::SetStatusText(const std::string& text) { SetDlgItemText(IDC_STATUS, text.c_str()); }
 
 void CDlgInstall::SetStatusPath(const std::string& text)
 {
-    ::PathSetDlgItemPathA(m_hWnd, IDC_STATUS_LINE, text.c_str());
+    ::PathSetDlgItemPathA(m_hWnd, IDC_STATUS, text.c_str());
 }
 
 bool CDlgInstall::RunInstallSequence()
@@ -109,9 +107,9 @@ void CDlgInstall::RefreshTexts() { CWizardPage::SetStatusText(IDS_CLICK_START, I
 
 const PAGE_LAYOUT* CDlgInstall::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{IDC_LOG_BOX, PAGE_GROW_X | PAGE_GROW_Y},
-                                       {IDC_PROGRESS_BAR, PAGE_GROW_X | PAGE_MOVE_Y},
-                                       {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_LOG, PAGE_GROW_X | PAGE_GROW_Y},
+                                       {IDC_PROGRESS, PAGE_GROW_X | PAGE_MOVE_Y},
+                                       {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }
@@ -119,19 +117,19 @@ const PAGE_LAYOUT* CDlgInstall::GetPageLayout(size_t& count) const
 void CDlgInfo::DoDataExchange(CDataExchange* pDX)
 {
     if (!pDX->m_bSaveAndValidate && GetWizardContext().IsInstallComplete())
-        SetDlgItemText(IDC_INFO_TEXT, GetWizardContext().LoadText(IDS_INSTALL_COMPLETE).c_str());
+        SetDlgItemText(IDC_INFO, GetWizardContext().LoadText(IDS_INSTALL_COMPLETE).c_str());
 }
 
 void CDlgInfo::RefreshTexts()
 {
-    SetDlgItemText(IDC_INFO_TEXT, "");
+    SetDlgItemText(IDC_INFO, "");
     SetStatusText(IDS_CLICK_EXIT, IDS_EXIT);
 }
 
 const PAGE_LAYOUT* CDlgInfo::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{IDC_INFO_TEXT, PAGE_GROW_X | PAGE_GROW_Y},
-                                       {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_INFO, PAGE_GROW_X | PAGE_GROW_Y},
+                                       {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }

@@ -2,6 +2,7 @@
 
 #include "WizardContext.h"
 #include "WizardTexts.h"
+#include "resource.h"
 
 void CWizardPage::LayoutControls(int dx, int dy)
 {
@@ -37,7 +38,7 @@ void CWizardPage::SetStatusText(int baseId, int captionId, int secondCaptionId)
 {
     IWizardContext& app = GetWizardContext();
     const std::string second = secondCaptionId ? app.LoadText(secondCaptionId) : std::string();
-    SetDlgItemText(IDC_STATUS_LINE, app.FormatText(baseId, app.LoadText(captionId), second).c_str());
+    SetDlgItemText(IDC_STATUS, app.FormatText(baseId, app.LoadText(captionId), second).c_str());
 }
 
 namespace {

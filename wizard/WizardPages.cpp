@@ -12,6 +12,7 @@
 #include "Texts.h"
 #include "WizardRules.h"
 #include "WizardTexts.h"
+#include "resource.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -57,10 +58,10 @@ bool UseSystemFolderBrowser()
 // Language page.
 
 BEGIN_MESSAGE_MAP(CDlgLanguage, CWizardPage)
-    ON_CONTROL(CBN_SELCHANGE, 1023, OnSelChangeLanguage)
+    ON_CONTROL(CBN_SELCHANGE, IDC_LANGUAGE_LIST, OnSelChangeLanguage)
 END_MESSAGE_MAP()
 
-void CDlgLanguage::DoDataExchange(CDataExchange* pDX) { DDX_Control(pDX, 1023, m_comboLanguage); }
+void CDlgLanguage::DoDataExchange(CDataExchange* pDX) { DDX_Control(pDX, IDC_LANGUAGE_LIST, m_comboLanguage); }
 
 BOOL CDlgLanguage::OnInitDialog()
 {
@@ -140,16 +141,16 @@ void CDlgLanguage::RefreshTexts()
         SetStatusText(IDS_CLICK_CONTINUE, IDS_NEXT);
         break;
     }
-    SetDlgItemText(1016, state.c_str());
+    SetDlgItemText(IDC_INFO, state.c_str());
     // The template has no control 1020: the title line is kept for a template that shows one.
-    SetDlgItemText(1020, app.FormatText(IDS_LANGUAGE_TITLE, product).c_str());
-    SetDlgItemText(1022, app.LoadText(IDS_SELECT_LANGUAGE).c_str());
+    SetDlgItemText(IDC_LANGUAGE_TITLE, app.FormatText(IDS_LANGUAGE_TITLE, product).c_str());
+    SetDlgItemText(IDC_LANGUAGE_LABEL, app.LoadText(IDS_SELECT_LANGUAGE).c_str());
 }
 
 const PAGE_LAYOUT* CDlgLanguage::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{1023, PAGE_GROW_X}, {1020, PAGE_GROW_X}, {1016, PAGE_GROW_X | PAGE_GROW_Y},
-                                       {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_LANGUAGE_LIST, PAGE_GROW_X}, {IDC_LANGUAGE_TITLE, PAGE_GROW_X}, {IDC_INFO, PAGE_GROW_X | PAGE_GROW_Y},
+                                       {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }
@@ -161,7 +162,7 @@ void CDlgMethod::DoDataExchange(CDataExchange* pDX)
     IWizardContext& app = GetWizardContext();
     if (!pDX->m_bSaveAndValidate)
         m_nMethod = app.GetChoices().m_bAdvanced ? 1 : 0;
-    DDX_Radio(pDX, 1018, m_nMethod);
+    DDX_Radio(pDX, IDC_QUICK, m_nMethod);
     if (pDX->m_bSaveAndValidate)
         app.GetChoices().m_bAdvanced = m_nMethod == 1;
 }
@@ -169,16 +170,16 @@ void CDlgMethod::DoDataExchange(CDataExchange* pDX)
 void CDlgMethod::RefreshTexts()
 {
     IWizardContext& app = GetWizardContext();
-    SetDlgItemText(1021, app.LoadText(IDS_METHOD).c_str());
-    SetDlgItemText(1018, app.LoadText(IDS_QUICK).c_str());
-    SetDlgItemText(1019, app.LoadText(IDS_ADVANCED).c_str());
+    SetDlgItemText(IDC_METHOD_GROUP, app.LoadText(IDS_METHOD).c_str());
+    SetDlgItemText(IDC_QUICK, app.LoadText(IDS_QUICK).c_str());
+    SetDlgItemText(IDC_ADVANCED, app.LoadText(IDS_ADVANCED).c_str());
     SetStatusText(IDS_CLICK_CONTINUE, IDS_NEXT);
 }
 
 const PAGE_LAYOUT* CDlgMethod::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{1021, PAGE_GROW_X}, {1018, PAGE_GROW_X}, {1019, PAGE_GROW_X},
-                                       {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_METHOD_GROUP, PAGE_GROW_X}, {IDC_QUICK, PAGE_GROW_X}, {IDC_ADVANCED, PAGE_GROW_X},
+                                       {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }
@@ -186,7 +187,7 @@ const PAGE_LAYOUT* CDlgMethod::GetPageLayout(size_t& count) const
 // Folder page.
 
 BEGIN_MESSAGE_MAP(CDlgFolder, CWizardPage)
-    ON_CONTROL(BN_CLICKED, 1006, OnBrowse)
+    ON_CONTROL(BN_CLICKED, IDC_BROWSE, OnBrowse)
 END_MESSAGE_MAP()
 
 void CDlgFolder::DoDataExchange(CDataExchange* pDX)
@@ -194,7 +195,7 @@ void CDlgFolder::DoDataExchange(CDataExchange* pDX)
     IWizardContext& app = GetWizardContext();
     if (!pDX->m_bSaveAndValidate)
         m_strFolder = app.GetChoices().m_strInstallFolder;
-    DDX_Text(pDX, 1007, m_strFolder);
+    DDX_Text(pDX, IDC_FOLDER, m_strFolder);
     DDV_MaxChars(pDX, m_strFolder, MAX_FOLDER_CHARS);
     if (!pDX->m_bSaveAndValidate || pDX->m_bFailed)
         return;
@@ -212,9 +213,9 @@ BOOL CDlgFolder::OnInitDialog()
 {
     CWizardPage::OnInitDialog();
     if (GetWizardContext().GetInstallStatus() != INSTALL_STATUS_NONE) {
-        ::EnableWindow(GetDlgItem(1009), FALSE);
-        ::EnableWindow(GetDlgItem(1006), FALSE);
-        SendDlgItemMessage(1007, EM_SETREADONLY, TRUE);
+        ::EnableWindow(GetDlgItem(IDC_FOLDER_LABEL), FALSE);
+        ::EnableWindow(GetDlgItem(IDC_BROWSE), FALSE);
+        SendDlgItemMessage(IDC_FOLDER, EM_SETREADONLY, TRUE);
     }
     return TRUE;
 }
@@ -250,16 +251,16 @@ void CDlgFolder::OnBrowse()
 void CDlgFolder::RefreshTexts()
 {
     IWizardContext& app = GetWizardContext();
-    SetDlgItemText(1008, app.LoadText(IDS_FOLDER_SELECTION).c_str());
-    SetDlgItemText(1009, app.FormatText(IDS_SELECT_FOLDER, app.GetProductName(true)).c_str());
-    SetDlgItemText(1006, (app.LoadText(IDS_BROWSE) + "...").c_str());
+    SetDlgItemText(IDC_FOLDER_GROUP, app.LoadText(IDS_FOLDER_SELECTION).c_str());
+    SetDlgItemText(IDC_FOLDER_LABEL, app.FormatText(IDS_SELECT_FOLDER, app.GetProductName(true)).c_str());
+    SetDlgItemText(IDC_BROWSE, (app.LoadText(IDS_BROWSE) + "...").c_str());
     SetStatusText(IDS_CLICK_CONTINUE, IDS_NEXT);
 }
 
 const PAGE_LAYOUT* CDlgFolder::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{1008, PAGE_GROW_X}, {1009, PAGE_GROW_X}, {1007, PAGE_GROW_X},
-                                       {1006, PAGE_MOVE_X}, {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_FOLDER_GROUP, PAGE_GROW_X}, {IDC_FOLDER_LABEL, PAGE_GROW_X}, {IDC_FOLDER, PAGE_GROW_X},
+                                       {IDC_BROWSE, PAGE_MOVE_X}, {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }
@@ -267,8 +268,8 @@ const PAGE_LAYOUT* CDlgFolder::GetPageLayout(size_t& count) const
 // Shortcut page.
 
 BEGIN_MESSAGE_MAP(CDlgShortcut, CWizardPage)
-    ON_CONTROL(BN_CLICKED, 1006, OnBrowse)
-    ON_CONTROL(BN_CLICKED, 1011, OnMenuShortcutClicked)
+    ON_CONTROL(BN_CLICKED, IDC_BROWSE, OnBrowse)
+    ON_CONTROL(BN_CLICKED, IDC_MENU_SHORTCUT, OnMenuShortcutClicked)
 END_MESSAGE_MAP()
 
 BOOL CDlgShortcut::OnInitDialog()
@@ -296,9 +297,9 @@ void CDlgShortcut::DoDataExchange(CDataExchange* pDX)
                 m_strRelativeFolder = canonical;
         }
     }
-    DDX_CheckFlag(pDX, 1010, m_bDesktop);
-    DDX_CheckFlag(pDX, 1011, m_bStartMenu);
-    DDX_Text(pDX, 1007, m_strRelativeFolder);
+    DDX_CheckFlag(pDX, IDC_DESKTOP_SHORTCUT, m_bDesktop);
+    DDX_CheckFlag(pDX, IDC_MENU_SHORTCUT, m_bStartMenu);
+    DDX_Text(pDX, IDC_FOLDER, m_strRelativeFolder);
     DDV_MaxChars(pDX, m_strRelativeFolder, MAX_FOLDER_CHARS);
     DDV_MaxChars(pDX, m_strRelativeFolder, MAX_FOLDER_CHARS);
     if (pDX->m_bSaveAndValidate && !pDX->m_bFailed) {
@@ -312,9 +313,9 @@ void CDlgShortcut::DoDataExchange(CDataExchange* pDX)
 
 void CDlgShortcut::OnMenuShortcutClicked()
 {
-    const bool enable = IsDlgButtonChecked(1011) == BST_CHECKED;
-    ::EnableWindow(GetDlgItem(1007), enable);
-    ::EnableWindow(GetDlgItem(1006), enable);
+    const bool enable = IsDlgButtonChecked(IDC_MENU_SHORTCUT) == BST_CHECKED;
+    ::EnableWindow(GetDlgItem(IDC_FOLDER), enable);
+    ::EnableWindow(GetDlgItem(IDC_BROWSE), enable);
 }
 
 void CDlgShortcut::OnBrowse()
@@ -355,18 +356,18 @@ void CDlgShortcut::OnBrowse()
 void CDlgShortcut::RefreshTexts()
 {
     IWizardContext& app = GetWizardContext();
-    SetDlgItemText(1012, app.LoadText(IDS_START_MENU).c_str());
-    SetDlgItemText(1011, app.LoadText(IDS_MENU_SHORTCUT).c_str());
-    SetDlgItemText(1006, (app.LoadText(IDS_BROWSE) + "...").c_str());
-    SetDlgItemText(1010, app.LoadText(IDS_DESKTOP_SHORTCUT).c_str());
+    SetDlgItemText(IDC_MENU_GROUP, app.LoadText(IDS_START_MENU).c_str());
+    SetDlgItemText(IDC_MENU_SHORTCUT, app.LoadText(IDS_MENU_SHORTCUT).c_str());
+    SetDlgItemText(IDC_BROWSE, (app.LoadText(IDS_BROWSE) + "...").c_str());
+    SetDlgItemText(IDC_DESKTOP_SHORTCUT, app.LoadText(IDS_DESKTOP_SHORTCUT).c_str());
     SetStatusText(IDS_CLICK_CONTINUE, IDS_NEXT);
 }
 
 const PAGE_LAYOUT* CDlgShortcut::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{1012, PAGE_GROW_X}, {1011, PAGE_GROW_X}, {1007, PAGE_GROW_X},
-                                       {1006, PAGE_MOVE_X}, {1010, PAGE_GROW_X},
-                                       {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_MENU_GROUP, PAGE_GROW_X}, {IDC_MENU_SHORTCUT, PAGE_GROW_X}, {IDC_FOLDER, PAGE_GROW_X},
+                                       {IDC_BROWSE, PAGE_MOVE_X}, {IDC_DESKTOP_SHORTCUT, PAGE_GROW_X},
+                                       {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }
