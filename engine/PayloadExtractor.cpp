@@ -665,6 +665,9 @@ bool PayloadExtractor::CreateOutput(const char* destination)
     const DWORD folderAttributes = GetFileAttributesA(folder);
     if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
         MakeSureDirectoryPathExists(destination);
+    // Folders made since the entry's check are checked and held too.
+    if (!RefuseReparsePoints(m_nextEntry - 1))
+        return false;
     PathAddBackslashA(folder);
     m_outputName.clear();
     m_bOutputIsTemp = false;
@@ -741,6 +744,8 @@ bool PayloadExtractor::CreateOutput(const char* destination)
 // junction, a symbolic link) could lead the write, and the access granted to it, to a place of someone
 // else's choosing. Such an entry fails instead, and so does an existing file with more than one name (a
 // hard link to a file elsewhere on the volume, which a write in place or the access grant would reach).
+// Each folder that passed is held open without delete sharing until the entry ends, so that nobody can
+// rename it and put a link in its place meanwhile. Called again once the entry's folders exist.
 bool PayloadExtractor::RefuseReparsePoints(size_t index)
 {
     const size_t from = m_checkFrom[index];
@@ -749,7 +754,8 @@ bool PayloadExtractor::RefuseReparsePoints(size_t index)
     const std::string path = m_event.pszPath;
     for (size_t pos = from;;) {
         const size_t next = path.find('\\', pos + 1);
-        const DWORD attributes = GetFileAttributesA(path.substr(0, next).c_str());
+        const std::string item = path.substr(0, next);
+        const DWORD attributes = GetFileAttributesA(item.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES)
             return true;  // nothing below it exists either
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -763,8 +769,32 @@ bool PayloadExtractor::RefuseReparsePoints(size_t index)
             }
             return true;
         }
+        // A file where a folder belongs is left to the write, which fails with the system's own code.
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            std::find(m_heldFolderNames.begin(), m_heldFolderNames.end(), item) == m_heldFolderNames.end()) {
+            FileHandle folder(CreateFileA(item.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            BY_HANDLE_FILE_INFORMATION information = {};
+            if (!folder || !GetFileInformationByHandle(folder.Get(), &information)) {
+                Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+                return false;
+            }
+            if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                Fail(EXTRACT_ERROR_SYSTEM, ERROR_CANT_ACCESS_FILE);
+                return false;
+            }
+            m_heldFolders.push_back(std::move(folder));
+            m_heldFolderNames.push_back(item);
+        }
         pos = next;
     }
+}
+
+void PayloadExtractor::ReleaseFolders()
+{
+    m_heldFolders.clear();
+    m_heldFolderNames.clear();
 }
 
 bool PayloadExtractor::WriteOutput(const unsigned char* data, size_t size)
@@ -823,6 +853,7 @@ bool PayloadExtractor::CompleteEntry()
     m_event.nKind = 0;
     m_bEntryOpen = false;
     m_bSkipping = false;
+    ReleaseFolders();
     return true;
 }
 
@@ -909,6 +940,7 @@ void PayloadExtractor::HandleFailure()
             DeleteFileA(reinterpret_cast<const char*>(Entry(k) + ENTRY_OFFSET_PATH));
     }
     m_opened.clear();
+    ReleaseFolders();
     for (auto it = m_createdFolders.rbegin(); it != m_createdFolders.rend(); ++it)
         RemoveDirectoryA(it->c_str());
     m_createdFolders.clear();

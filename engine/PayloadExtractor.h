@@ -126,6 +126,7 @@ private:
     bool AfterUnit();
     bool OpenEntry();
     bool RefuseReparsePoints(size_t index);
+    void ReleaseFolders();
     bool WriteOutput(const unsigned char* data, size_t size);
     bool FlushOutput();
     bool CompleteEntry();
@@ -164,6 +165,8 @@ private:
     std::vector<unsigned char> m_opened;  // per entry: opened for writing (not skipped)
     std::vector<size_t> m_checkFrom;      // per entry: length of its placeholder's folder in the path, or 0
     std::vector<std::string> m_createdFolders;  // folders this run made, outermost first
+    std::vector<FileHandle> m_heldFolders;      // the current entry's checked folders, held until it ends
+    std::vector<std::string> m_heldFolderNames;
 
     // The entry being written.
     bool m_bEntryOpen = false;

@@ -28,6 +28,9 @@ struct LOG_RECORD {
     // extractor replaces only once the new one is complete). Undo does not delete one that existed when its
     // copy could not be made, and keeps one that was never replaced (not done).
     bool bCopyBackup = false;
+    // LR_FILE with a backup: the file's own security descriptor (its DACL) as it was, written back with the
+    // backup on undo, since a backup made in the private backup folder takes that folder's access list.
+    std::string strBackupSecurity;
 };
 
 // List operations; a list is the pair (first, last), both null when empty.

@@ -546,6 +546,59 @@ bool GrantUsersAccess(const char* path, DWORD accessMask, BYTE aceFlags)
     }
 }
 
+namespace {
+
+// The file itself, never what a link leads to; null (last error set) for a reparse point or a second name.
+FileHandle OpenFileItself(const char* path, DWORD access)
+{
+    FileHandle file(CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!file || !GetFileInformationByHandle(file.Get(), &information))
+        return FileHandle();
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks > 1) {
+        SetLastError(ERROR_CANT_ACCESS_FILE);
+        return FileHandle();
+    }
+    return file;
+}
+
+}  // namespace
+
+bool ReadFileAccessList(const char* path, std::string& descriptor)
+{
+    descriptor.clear();
+    if (!IsNtPlatform())
+        return true;
+    const FileHandle file = OpenFileItself(path, READ_CONTROL);
+    if (!file)
+        return false;
+    try {
+        CFileSecurity current(file.Get());
+        const DWORD length = GetSecurityDescriptorLength(current.Get());
+        descriptor.assign(static_cast<const char*>(current.Get()), length);
+        return true;
+    } catch (const CSecurityError&) {
+        return false;
+    }
+}
+
+bool WriteFileAccessList(const char* path, const std::string& descriptor)
+{
+    if (!IsNtPlatform() || descriptor.empty())
+        return true;
+    const FileHandle file = OpenFileItself(path, WRITE_DAC);
+    if (!file)
+        return false;
+    try {
+        std::string copy = descriptor;
+        SecurityApi::SetKernelObjectSecurity(file.Get(), DACL_SECURITY_INFORMATION, &copy[0]);
+        return true;
+    } catch (const CSecurityError&) {
+        return false;
+    }
+}
+
 PSECURITY_DESCRIPTOR BuildPrivateFolderSecurity()
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;

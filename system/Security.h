@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // True when the current user belongs to Administrators. On failure, *phr receives the HRESULT.
 bool IsAdministrator(HRESULT* phr = nullptr);
 
@@ -16,6 +18,13 @@ bool EnablePrivilege(const char* name, bool enable);
 // or symbolic link) and for a file with more than one name (a hard link), last error ERROR_CANT_ACCESS_FILE:
 // access goes to the item itself, never to where a link leads.
 bool GrantUsersAccess(const char* path, DWORD accessMask, BYTE aceFlags);
+
+// The DACL of a file as a self-relative security descriptor, read through a handle that does not follow a
+// reparse point; false when it cannot be read.
+bool ReadFileAccessList(const char* path, std::string& descriptor);
+// Writes such a descriptor's DACL back to the file at path, through a handle that does not follow a reparse
+// point; a reparse point or a file with a second name is refused (ERROR_CANT_ACCESS_FILE).
+bool WriteFileAccessList(const char* path, const std::string& descriptor);
 
 // The security of a folder that only the system and administrators may use: full access for both,
 // inherited by everything inside, nothing inherited from the parent. Null when it cannot be built; free

@@ -5,6 +5,7 @@
 #include "Handles.h"
 #include "PlatformUtils.h"
 #include "RegistryBackup.h"
+#include "Security.h"
 
 #include <shlwapi.h>
 
@@ -33,17 +34,18 @@ void DeleteItem(const std::string& path)
 
 // Puts a backup back at target with the attributes it kept. When the move fails the backup stays where
 // it is, attributes and all: the old item is not thrown away.
-void RestoreBackup(const std::string& backup, const std::string& target)
+bool RestoreBackup(const std::string& backup, const std::string& target)
 {
     const DWORD attributes = GetFileAttributesA(backup.c_str());
     SetFileAttributesA(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!MoveFileA(backup.c_str(), target.c_str())) {
         if (attributes != INVALID_FILE_ATTRIBUTES)
             SetFileAttributesA(backup.c_str(), attributes);
-        return;
+        return false;
     }
     if (attributes != INVALID_FILE_ATTRIBUTES)
         SetFileAttributesA(target.c_str(), attributes);
+    return true;
 }
 
 // COM for the shell's item comparison, when this thread has not initialised it already.
@@ -136,6 +138,7 @@ bool CUninstallLog::AddFile(const char* path, int nEntryKind, bool bCopyBackup)
                 SetLastError(ERROR_CANT_ACCESS_FILE);
             return false;
         }
+        ReadFileAccessList(bCopyBackup ? path : record->strBackup.c_str(), record->strBackupSecurity);
     }
     return true;
 }
@@ -217,8 +220,9 @@ void CUninstallLog::Rollback()
             if (!record->strBackup.empty()) {
                 const std::string& target =
                     record->strBackupOrigin.empty() ? record->strPath : record->strBackupOrigin;
-                if (!target.empty())
-                    RestoreBackup(record->strBackup, target);
+                // The file's own access list goes back with it: the backup has the backup folder's.
+                if (!target.empty() && RestoreBackup(record->strBackup, target))
+                    WriteFileAccessList(target.c_str(), record->strBackupSecurity);
             }
             break;
         }
