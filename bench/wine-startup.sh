@@ -2,7 +2,9 @@
 # Start-up time under Wine: from CreateProcess of setup.exe to its wizard's language page being visible
 # (the frame with the language list), against the minimal dialog program (one dialog from a template,
 # DialogBox, nothing else) started the same way. The wine server of the tree is started first and stays
-# warm; each program runs once unmeasured, then RUNS times. Prints both medians and the difference.
+# warm; each program runs once unmeasured, then once in each of RUNS rounds. Prints both medians, the
+# difference and the median of the rounds' ratios; QU_STARTUP_BEFORE=path times an older setup.exe in the
+# same rounds.
 #
 #   bench/wine-startup.sh [BUILD_TREE] [RUNS]     (default build/win64, 9 runs)
 set -euo pipefail
@@ -24,22 +26,41 @@ scripts/wine-run "$build" cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-# Median in ms of RUNS starts of a program, after one unmeasured start.
-median() {
-  local out
-  scripts/wine-run "$build" "$driver" "$(winpath "$root/$1")" 1 </dev/null >/dev/null 2>&1 || true
-  out=$(scripts/wine-run "$build" "$driver" "$(winpath "$root/$1")" "$runs" </dev/null 2>&1 | tr -d '\r') || {
+# One start of a program, measured, in ms.
+once() {
+  local out path=$1
+  [ "${path#/}" != "$path" ] || path=$root/$path
+  out=$(scripts/wine-run "$build" "$driver" "$(winpath "$path")" 1 </dev/null 2>&1 | tr -d '\r') || {
     echo "$out" >&2
     return 1
   }
-  echo "$out" | sed 's/^/  /' >&2
   echo "$out" | sed -n 's/^median: \([0-9.]*\) ms$/\1/p'
 }
 
-echo "setup.exe ($build):" >&2
-setup_ms=$(median "$setup")
-echo "minimal dialog:" >&2
-minimal_ms=$(median "$minimal")
-echo "setup.exe to the language page: median ${setup_ms} ms of $runs runs"
-echo "minimal dialog program:         median ${minimal_ms} ms of $runs runs"
-awk -v s="$setup_ms" -v m="$minimal_ms" 'BEGIN { printf "difference:                     %.1f ms\n", s - m }'
+# Rounds of one start of each program (after one unmeasured start each), so that every ratio compares
+# starts of the same moment of a shared machine.
+programs=("$setup" "$minimal")
+[ -z "${QU_STARTUP_BEFORE:-}" ] || programs+=("$QU_STARTUP_BEFORE")
+times=$(mktemp)
+trap 'rm -f "$times"; scripts/wine-run --stop "$build" >/dev/null 2>&1 || true' EXIT
+for p in "${programs[@]}"; do once "$p" >/dev/null || true; done
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+for round in $(seq 1 "$runs"); do
+  line=""
+  for p in "${programs[@]}"; do line="$line $(once "$p")"; done
+  echo "round $round:$line" >&2
+  echo "$line" >>"$times"
+done
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+python3 - "$times" "$runs" <<'PY'
+import statistics, sys
+rows = [[float(x) for x in l.split()] for l in open(sys.argv[1]) if l.strip()]
+med = [statistics.median(r[i] for r in rows) for i in range(len(rows[0]))]
+print(f"setup.exe to the language page: median {med[0]:.1f} ms of {sys.argv[2]} runs")
+print(f"minimal dialog program:         median {med[1]:.1f} ms of {sys.argv[2]} runs")
+print(f"difference:                     {med[0] - med[1]:.1f} ms")
+print(f"ratio setup.exe / minimal dialog (median of the rounds' ratios): {statistics.median(r[0] / r[1] for r in rows):.2f}")
+if len(med) > 2:
+    print(f"before (QU_STARTUP_BEFORE):     median {med[2]:.1f} ms, ratio to the minimal dialog "
+          f"{statistics.median(r[2] / r[1] for r in rows):.2f}")
+PY

@@ -91,6 +91,8 @@ namespace {
 bool CanWriteIn(const std::string& folder)
 {
     const std::string probe = folder + "\\probe.tmp";
+    // A probe made just before chattr's change landed could not be deleted then: it goes now.
+    DeleteFileA(probe.c_str());
     const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
