@@ -14,9 +14,13 @@ int main(int argc, char** argv)
     WCHAR path[MAX_PATH];
     if (!MultiByteToWideChar(CP_ACP, 0, argv[1], -1, path, MAX_PATH))
         return 2;
-    WINTRUST_FILE_INFO file = {sizeof file};
+    WINTRUST_FILE_INFO file;
+    ZeroMemory(&file, sizeof file);
+    file.cbStruct = sizeof file;
     file.pcwszFilePath = path;
-    WINTRUST_DATA data = {sizeof data};
+    WINTRUST_DATA data;
+    ZeroMemory(&data, sizeof data);
+    data.cbStruct = sizeof data;
     data.dwUIChoice = WTD_UI_NONE;
     data.fdwRevocationChecks = WTD_REVOKE_NONE;
     data.dwUnionChoice = WTD_CHOICE_FILE;
