@@ -111,7 +111,7 @@ done
 rm -rf "$scratch/extracted"
 "$sub/host/tools/mkpayload" extract "$sub/res/payload.bin" "$scratch/extracted" >/dev/null
 for f in Plankora.exe Uninstall.exe; do
-  check "payload's $f is the signed one" cmp -s "$sub/res/signed/$f" "$scratch/extracted/InstallPath/$f"
+  check "payload's $f is the signed one" cmp -s "$sub/res/signed/$f" "$scratch/extracted/<InstallPath>/$f"
 done
 # One byte changed after signing.
 cp "$setup" "$scratch/tampered.exe"
