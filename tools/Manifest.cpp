@@ -154,14 +154,21 @@ bool ParseManifestText(const std::string& text, const std::string& name, std::ve
             errors.push_back(name + ":" + std::to_string(lineNumber) + ": " + message);
         };
         const std::vector<std::string> fields = Split(line, '\t');
-        if (fields.size() != 4) {
-            fail("expected 4 TAB-separated fields (KIND STORAGE DESTINATION SOURCE), found " +
+        if (fields.size() != 4 && fields.size() != 5) {
+            fail("expected 4 TAB-separated fields (KIND STORAGE DESTINATION SOURCE) and an optional 'sign', found " +
                  std::to_string(fields.size()));
             continue;
         }
         ManifestEntry entry;
         entry.line = lineNumber;
         entry.source = fields[3];
+        if (fields.size() == 5) {
+            if (Trim(fields[4]) != "sign") {
+                fail("unknown fifth field '" + fields[4] + "' (only 'sign')");
+                continue;
+            }
+            entry.sign = true;
+        }
         if (!ParseKind(fields[0], entry.kind)) {
             fail("unknown kind '" + fields[0] + "' (0 to 4)");
             continue;
@@ -200,7 +207,7 @@ bool ParseManifestText(const std::string& text, const std::string& name, std::ve
 }
 
 bool LoadManifest(const std::filesystem::path& manifest, std::vector<PayloadFile>& files,
-                  std::vector<std::string>& errors)
+                  std::vector<std::string>& errors, const std::filesystem::path& signedFolder)
 {
     namespace fs = std::filesystem;
     const std::string name = manifest.u8string();
@@ -225,10 +232,18 @@ bool LoadManifest(const std::filesystem::path& manifest, std::vector<PayloadFile
             errors.push_back(name + ":" + std::to_string(entry.line) + ": " + message);
             ok = false;
         };
-        const fs::path source = folder / fs::u8path(entry.source);
+        // A signed copy lives at the same relative path below the signed folder: it must not lead out of it.
+        const fs::path relative = fs::u8path(entry.source);
+        if (entry.sign && (relative.is_absolute() || relative.has_root_name() ||
+                           std::find(relative.begin(), relative.end(), "..") != relative.end())) {
+            fail("a source marked 'sign' must lie inside the manifest's folder");
+            continue;
+        }
+        const bool fromSigned = entry.sign && !signedFolder.empty();
+        const fs::path source = (fromSigned ? signedFolder : folder) / fs::u8path(entry.source);
         std::error_code ec;
         if (!fs::is_regular_file(source, ec)) {
-            fail("missing source '" + entry.source + "'");
+            fail(fromSigned ? "missing signed copy '" + source.u8string() + "'" : "missing source '" + entry.source + "'");
             continue;
         }
         const uintmax_t size = fs::file_size(source, ec);

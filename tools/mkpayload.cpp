@@ -22,7 +22,8 @@ constexpr int EXIT_USAGE = 2;
 
 int Usage()
 {
-    std::fputs("usage: mkpayload build MANIFEST -o ARCHIVE [--threads N]\n"
+    std::fputs("usage: mkpayload build MANIFEST -o ARCHIVE [--threads N] [--signed DIR]\n"
+               "       mkpayload signlist MANIFEST\n"
                "       mkpayload list ARCHIVE\n"
                "       mkpayload verify ARCHIVE\n"
                "       mkpayload extract ARCHIVE DIR\n",
@@ -56,14 +57,14 @@ void PrintProblems(const ArchiveReport& report)
         std::fprintf(stderr, "warning: %s\n", message.c_str());
 }
 
-int Build(const fs::path& manifest, const fs::path& output, unsigned threads)
+int Build(const fs::path& manifest, const fs::path& output, unsigned threads, const fs::path& signedFolder)
 {
     std::vector<PayloadFile> files;
     std::vector<std::string> errors;
     std::vector<unsigned char> archive;
     std::string error;
     ArchiveBuildStats stats;
-    if (!LoadManifest(manifest, files, errors)) {
+    if (!LoadManifest(manifest, files, errors, signedFolder)) {
         for (const std::string& message : errors)
             std::fprintf(stderr, "%s\n", message.c_str());
         return EXIT_FAILED;
@@ -230,20 +231,44 @@ int Extract(const fs::path& path, const fs::path& folder)
 
 }  // namespace
 
+// The sources marked "sign", one a line, for the build's signing step.
+int SignList(const fs::path& manifest)
+{
+    std::vector<PayloadFile> files;
+    std::vector<std::string> errors;
+    if (!LoadManifest(manifest, files, errors)) {
+        for (const std::string& message : errors)
+            std::fprintf(stderr, "%s\n", message.c_str());
+        return EXIT_FAILED;
+    }
+    for (const PayloadFile& file : files)
+        if (file.entry.sign)
+            std::printf("%s\n", file.entry.source.c_str());
+    return EXIT_OK;
+}
+
 int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
-        if (args.size() == 4 && args[0] == "build" && args[2] == "-o")
-            return Build(fs::u8path(args[1]), fs::u8path(args[3]), DefaultThreadCount());
-        // The archive is the same whatever the thread count; it only changes the time taken.
-        if (args.size() == 6 && args[0] == "build" && args[2] == "-o" && args[4] == "--threads") {
-            const std::string& count = args[5];
-            if (count.empty() || count.size() > 3 || count.find_first_not_of("0123456789") != std::string::npos ||
-                std::stoi(count) < 1)
-                return Usage();
-            return Build(fs::u8path(args[1]), fs::u8path(args[3]), static_cast<unsigned>(std::stoi(count)));
+        if (args.size() >= 4 && args.size() % 2 == 0 && args[0] == "build" && args[2] == "-o") {
+            unsigned threads = DefaultThreadCount();
+            fs::path signedFolder;
+            for (size_t i = 4; i < args.size(); i += 2) {
+                const std::string& value = args[i + 1];
+                // The archive is the same whatever the thread count; it only changes the time taken.
+                if (args[i] == "--threads" && !value.empty() && value.size() <= 3 &&
+                    value.find_first_not_of("0123456789") == std::string::npos && std::stoi(value) >= 1)
+                    threads = static_cast<unsigned>(std::stoi(value));
+                else if (args[i] == "--signed" && !value.empty())
+                    signedFolder = fs::u8path(value);
+                else
+                    return Usage();
+            }
+            return Build(fs::u8path(args[1]), fs::u8path(args[3]), threads, signedFolder);
         }
+        if (args.size() == 2 && args[0] == "signlist")
+            return SignList(fs::u8path(args[1]));
         if (args.size() == 2 && args[0] == "list")
             return List(fs::u8path(args[1]));
         if (args.size() == 2 && args[0] == "verify")

@@ -98,7 +98,7 @@ TEST(Manifest, ParsesEntries)
                              "1\tcompress\t<InstallPath>\\Caf\xC3\xA9.exe\tbin/my program.exe\r\n"
                              "   \n"
                              "4\tstore\t<SamplePath>\\s.dat\tsamples/s.dat\n"
-                             "3\tauto\t<CommonData>\\\xE2\x82\xAC.ini\tdata/e.ini";
+                             "3\tauto\t<CommonData>\\\xE2\x82\xAC.ini\tdata/e.ini\tsign";
     std::vector<ManifestEntry> entries;
     std::vector<std::string> errors;
     ASSERT_TRUE(ParseManifestText(text, "m.txt", entries, errors)) << (errors.empty() ? "" : errors[0]);
@@ -112,6 +112,8 @@ TEST(Manifest, ParsesEntries)
     EXPECT_EQ(entries[2].storage, Storage::Auto);
     EXPECT_EQ(entries[2].destination, "<CommonData>\\\x80.ini");
     EXPECT_EQ(entries[2].line, 6u);
+    EXPECT_FALSE(entries[0].sign);
+    EXPECT_TRUE(entries[2].sign);
 }
 
 TEST(Manifest, EveryErrorNamesFileAndLine)
@@ -126,6 +128,8 @@ TEST(Manifest, EveryErrorNamesFileAndLine)
         {"0\tpack\t<InstallPath>\\a\ta", "bad storage word"},
         {"0\tstore\t<InstallPath>\\a", "expected 4 TAB-separated fields"},
         {"0 store <InstallPath>\\a a", "expected 4 TAB-separated fields"},
+        {"0\tstore\t<InstallPath>\\a\ta\tsigned", "unknown fifth field"},
+        {"0\tstore\t<InstallPath>\\a\ta\tsign\tx", "expected 4 TAB-separated fields"},
         {"0\tstore\t<InstallPath>\\" + std::string(246, 'x') + "\ta", "bytes (at most 259)"},
         {"0\tstore\tC:\\x\ta", "must start with a placeholder"},
         {"0\tstore\t\ta", "must start with a placeholder"},
@@ -210,6 +214,38 @@ TEST(Manifest, LoadReadsSourcesRelativeToTheManifest)
     errors.clear();
     EXPECT_FALSE(LoadManifest(dir / "none.txt", files, errors));
     EXPECT_EQ(errors.size(), 1u);
+}
+
+TEST(Manifest, SignedSourcesComeFromTheSignedFolder)
+{
+    const auto dir = ScratchDir("ManifestSigned");
+    WriteFileBytes(dir / "bin" / "p.exe", ToBytes("plain"));
+    WriteFileBytes(dir / "signed" / "bin" / "p.exe", ToBytes("signed"));
+    WriteFileBytes(dir / "m.txt", ToBytes("1\tauto\t<InstallPath>\\p.exe\tbin/p.exe\tsign\n"
+                                          "0\tauto\t<InstallPath>\\q.exe\tbin/p.exe\n"));
+    const struct {
+        std::filesystem::path signedFolder;
+        const char* first;
+    } cases[] = {{{}, "plain"}, {dir / "signed", "signed"}};
+    for (const auto& c : cases) {
+        std::vector<PayloadFile> files;
+        std::vector<std::string> errors;
+        ASSERT_TRUE(LoadManifest(dir / "m.txt", files, errors, c.signedFolder));
+        ASSERT_EQ(files.size(), 2u);
+        EXPECT_EQ(files[0].data, ToBytes(c.first));
+        EXPECT_EQ(files[1].data, ToBytes("plain"));
+    }
+    std::vector<PayloadFile> files;
+    std::vector<std::string> errors;
+    EXPECT_FALSE(LoadManifest(dir / "m.txt", files, errors, dir / "none"));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("m.txt:1: missing signed copy"), std::string::npos) << errors[0];
+    WriteFileBytes(dir / "out.txt", ToBytes("0\tauto\t<InstallPath>\\a\t../x/p.exe\tsign\n"
+                                            "0\tauto\t<InstallPath>\\b\t/x/p.exe\tsign\n"));
+    errors.clear();
+    EXPECT_FALSE(LoadManifest(dir / "out.txt", files, errors));
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[1].find("out.txt:2: a source marked 'sign' must lie inside"), std::string::npos) << errors[1];
 }
 
 TEST(ArchiveWriter, OrdersEntriesAndRoundTrips)

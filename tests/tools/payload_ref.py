@@ -13,11 +13,12 @@ Commands:
       OUTDIR/<Placeholder>/dir/name (backslashes become folders, placeholders stay folder names), as
       `mkpayload extract` does. Exit status 0 on success, 1 on any problem (printed).
 
-  payload_ref.py write OUT [--entry KIND:STORAGE:DESTINATION:SOURCEFILE ...] [--manifest FILE]
+  payload_ref.py write OUT [--entry KIND:STORAGE:DESTINATION:SOURCEFILE ...] [--signed DIR] [--manifest FILE]
       Writes an archive. STORAGE is compress or store (case-insensitive); DESTINATION is the path stored
       in the archive, e.g. '<InstallPath>\\Lang\\x.dll' (UTF-8 on the command line, stored in code page
       1252); SOURCEFILE is the file to pack (it may contain ':'). --manifest reads a TAB-separated manifest
-      (KIND STORAGE DESTINATION SOURCE, # comments, 'auto' counts as compress). Compressed entries are
+      (KIND STORAGE DESTINATION SOURCE [sign], # comments, 'auto' counts as compress; a --signed DIR given
+      before it supplies the entries marked 'sign' from DIR/SOURCE). Compressed entries are
       placed first, zero-length files are always stored. The encoder is a simple greedy one, so the bytes
       differ from mkpayload's while the decoded files are the same.
 
@@ -260,12 +261,14 @@ def main(argv):
                                         e["checksum"], e["path"].decode("cp1252")))
         return 0
     if len(argv) >= 2 and argv[0] == "write":
-        out, rest, entries = argv[1], argv[2:], []
+        out, rest, entries, signed = argv[1], argv[2:], [], None
         while rest:
             if rest[0] == "--entry" and len(rest) >= 2:
                 kind, storage, dest, source = rest[1].split(":", 3)
                 with open(source, "rb") as f:
                     entries.append((int(kind), storage.lower() == "compress", dest.encode("cp1252"), f.read()))
+            elif rest[0] == "--signed" and len(rest) >= 2:
+                signed = rest[1]
             elif rest[0] == "--manifest" and len(rest) >= 2:
                 base = os.path.dirname(rest[1])
                 with open(rest[1], encoding="utf-8-sig") as f:
@@ -273,8 +276,9 @@ def main(argv):
                         line = line.rstrip("\r\n")
                         if not line.strip() or line.lstrip().startswith("#"):
                             continue
-                        kind, storage, dest, source = line.split("\t")
-                        with open(os.path.join(base, source), "rb") as g:
+                        kind, storage, dest, source, *sign = line.split("\t")
+                        folder = signed if sign == ["sign"] and signed else base
+                        with open(os.path.join(folder, source), "rb") as g:
                             entries.append((int(kind), storage.strip() != "store", dest.encode("cp1252"), g.read()))
             else:
                 print(__doc__, file=sys.stderr)
