@@ -87,10 +87,12 @@ std::vector<std::string> TemporaryItems(const MachineSnapshot& snapshot)
 namespace {
 
 // Whether a file can be made in folder now. A Unix program started through Wine runs on its own: its
-// effect is awaited rather than its end.
+// effect is awaited rather than its end. A probe that the folder turned immutable under (between its making
+// and its deletion) is deleted by the next call once the folder can be changed again.
 bool CanWriteIn(const std::string& folder)
 {
     const std::string probe = folder + "\\probe.tmp";
+    DeleteFileA(probe.c_str());
     const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
