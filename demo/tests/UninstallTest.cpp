@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "UninstallLogFormat.h"
 #include "UninstallReport.h"
+#include "WindowDriver.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -125,7 +126,7 @@ public:
     bool Start(const std::string& exe, const std::string& args, const std::string& folder,
                const char* environment = nullptr)
     {
-        m_job.Reset(CreateJobObjectA(nullptr, nullptr));
+        m_job.Reset(CreateKillOnCloseJob());
         if (!m_job)
             return false;
         std::string command = "\"" + exe + "\"" + args;

@@ -110,13 +110,22 @@ protected:
             SetFileAttributesA((m_temp + "\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
         SetFileAttributesA(m_item.c_str(), FILE_ATTRIBUTE_NORMAL);
         RemoveTree(m_root);
+        if (!m_short.empty())
+            RemoveTree(m_short);
     }
     static void UseTempFolder(const std::string& folder) { SetEnvironmentVariableA("TMP", folder.c_str()); }
 
-    // A folder under m_root whose path, with the trailing backslash GetTempPath adds, has length characters.
+    // A folder whose path, with the trailing backslash GetTempPath adds, has length characters. It is built
+    // below a short folder on the prefix's drive C: (inside the build tree as well), so that the depth of
+    // the checkout does not matter.
     std::string FolderOfLength(size_t length)
     {
-        std::string path = m_root + "\\long" + std::to_string(length);
+        if (m_short.empty()) {
+            m_short = "C:\\qu-backup-long";
+            RemoveTree(m_short);
+            EXPECT_TRUE(CreateDirectoryA(m_short.c_str(), nullptr));
+        }
+        std::string path = m_short + "\\long" + std::to_string(length);
         EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
         while (path.size() + 1 < length) {
             const size_t room = length - 1 - path.size() - 1;  // one backslash before the new component
@@ -127,7 +136,7 @@ protected:
         return path;
     }
 
-    std::string m_root, m_temp, m_item, m_savedTmp;
+    std::string m_root, m_temp, m_item, m_savedTmp, m_short;
     bool m_bHadTmp = false;
 };
 

@@ -4,6 +4,7 @@
 #include "resource.h"
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -81,10 +82,12 @@ QuickInstallResult RunQuickInstallation(const std::string& setupExe,
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    const std::unique_ptr<void, decltype(&CloseHandle)> job(CreateKillOnCloseJob(), &CloseHandle);
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
         result.exitCode = 1000;
         return result;
     }
+    ResumeInJob(job.get(), pi);
     const auto notify = [&](HWND window, const char* step) {
         if (onPage)
             onPage(window, step);

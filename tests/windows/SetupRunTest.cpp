@@ -96,7 +96,7 @@ std::set<std::string> SubKeys(HKEY root, const char* path)
 // Runs a program and waits until it and every process it started have ended (a job object); its exit code.
 DWORD RunInJob(const std::string& exe, const std::string& args)
 {
-    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    const KernelHandle job(CreateKillOnCloseJob());
     if (!job)
         return 1000;
     std::string command = "\"" + exe + "\"" + args;
@@ -106,12 +106,12 @@ DWORD RunInJob(const std::string& exe, const std::string& args)
     DWORD code = 1001;
     if (CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si,
                        &pi)) {
-        if (AssignProcessToJobObject(job, pi.hProcess)) {
+        if (AssignProcessToJobObject(job.Get(), pi.hProcess)) {
             ResumeThread(pi.hThread);
             if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) {
                 for (int i = 0; i < 600; ++i) {
                     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
-                    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info,
+                    if (!QueryInformationJobObject(job.Get(), JobObjectBasicAccountingInformation, &info, sizeof info,
                                                    nullptr) ||
                         info.ActiveProcesses == 0)
                         break;
@@ -120,11 +120,10 @@ DWORD RunInJob(const std::string& exe, const std::string& args)
                 GetExitCodeProcess(pi.hProcess, &code);
             }
         }
-        TerminateJobObject(job, 99);
+        TerminateJobObject(job.Get(), 99);
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
-    CloseHandle(job);
     return code;
 }
 

@@ -6,6 +6,7 @@
 #include "StartupRules.h"
 #include "TestSupport.h"
 #include "UninstallLogFormat.h"
+#include "WindowDriver.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -51,7 +52,11 @@ public:
             si.hStdError = output;
             si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
         }
-        m_started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &m_pi) != 0;
+        m_job.Reset(CreateKillOnCloseJob());
+        m_started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                                   &si, &m_pi) != 0;
+        if (m_started)
+            ResumeInJob(m_job.Get(), m_pi);
         if (output != INVALID_HANDLE_VALUE)
             CloseHandle(output);
     }
@@ -80,6 +85,7 @@ public:
     }
 
 private:
+    KernelHandle m_job;
     PROCESS_INFORMATION m_pi = {};
     bool m_started = false;
 };

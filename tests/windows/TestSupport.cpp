@@ -28,10 +28,13 @@ HeldFile::HeldFile(const std::string& holdFileProgram, const std::string& path)
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    m_job.Reset(CreateKillOnCloseJob());
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
         return;
     m_process.Reset(pi.hProcess);
-    CloseHandle(pi.hThread);
+    const KernelHandle thread(pi.hThread);
+    if (!ResumeInJob(m_job.Get(), pi))
+        return;
     const HANDLE waits[] = {ready.Get(), m_process.Get()};
     m_held = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
 }

@@ -33,6 +33,7 @@ public:
     void Release();
 
 private:
+    KernelHandle m_job;
     KernelHandle m_process;
     KernelHandle m_release;
     bool m_held = false;

@@ -11,8 +11,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 }
 
 #ifdef QU_DLLGETVERSION_RESULT
-/* Says 5.82 (as common controls 5.82 would) and returns QU_DLLGETVERSION_RESULT. */
-__declspec(dllexport) HRESULT CALLBACK DllGetVersion(DLLVERSIONINFO* info)
+/* Says 5.82 (as common controls 5.82 would) and returns QU_DLLGETVERSION_RESULT. Exported by
+   VersionTestDllGetVersion.def under its undecorated name, also on i686. */
+HRESULT CALLBACK DllGetVersion(DLLVERSIONINFO* info)
 {
     if (!info || info->cbSize < sizeof(DLLVERSIONINFO))
         return E_INVALIDARG;

@@ -200,3 +200,25 @@ std::string AnswerMessageBox(DWORD threadId, int button, HWND other, DWORD timeo
     WaitUntil([box] { return !IsWindow(box); });
     return text;
 }
+
+HANDLE CreateKillOnCloseJob()
+{
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job && !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
+bool ResumeInJob(HANDLE job, const PROCESS_INFORMATION& pi)
+{
+    if (!job || !AssignProcessToJobObject(job, pi.hProcess)) {
+        TerminateProcess(pi.hProcess, 99);
+        return false;
+    }
+    ResumeThread(pi.hThread);
+    return true;
+}

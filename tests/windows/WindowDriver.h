@@ -56,3 +56,11 @@ SIZE GetClientSize(HWND dialog);
 // Answers the message box the thread shows (its text is returned) with the button id; empty text when none
 // appeared in time.
 std::string AnswerMessageBox(DWORD threadId, int button, HWND other = nullptr, DWORD timeout = 20000);
+
+// A new job object that ends every process in it when its last handle is closed, also when the program
+// holding it is killed (CTest's time-out): nothing a test started outlives it to disturb the tests after it.
+// Null on failure.
+HANDLE CreateKillOnCloseJob();
+
+// Puts a process created with CREATE_SUSPENDED into job and lets it run; on failure the process is ended.
+bool ResumeInJob(HANDLE job, const PROCESS_INFORMATION& pi);

@@ -79,8 +79,9 @@ protected:
         if (!m_run->hwnd)
             return nullptr;
         m_tree = GetDlgItem(m_run->hwnd, IDC_FOLDER_TREE);
-        // The dialog can be visible a moment before its tree has selected the initial folder.
-        WaitUntil([this] { return Next(m_tree, nullptr, TVGN_CARET) != nullptr; });
+        // The dialog can be visible a moment before its tree has selected the initial folder: several seconds
+        // when the test runs through an emulator on a busy machine.
+        WaitUntil([this] { return Next(m_tree, nullptr, TVGN_CARET) != nullptr; }, 30000);
         return Next(m_tree, nullptr, TVGN_CARET);
     }
     std::string Edit() const { return GetItemText(m_run->hwnd, IDC_FOLDER_PATH); }

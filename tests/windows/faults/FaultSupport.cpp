@@ -87,7 +87,8 @@ std::vector<std::string> TemporaryItems(const MachineSnapshot& snapshot)
 namespace {
 
 // Whether a file can be made in folder now. A Unix program started through Wine runs on its own: its
-// effect is awaited rather than its end.
+// effect is awaited rather than its end. A probe that the folder turned immutable under (between its making
+// and its deletion) is deleted by the next call once the folder can be changed again.
 bool CanWriteIn(const std::string& folder)
 {
     const std::string probe = folder + "\\probe.tmp";
