@@ -3,6 +3,7 @@
 #include "ArchiveFormat.h"
 #include "ErrorReport.h"
 #include "Handles.h"
+#include "InstallDlg.h"
 #include "Languages.h"
 #include "Placeholders.h"
 #include "Security.h"
@@ -89,9 +90,9 @@ bool LocateInstalledProduct(const std::string& product, std::string& program)
 
 }  // namespace
 
-CInstallApp::CInstallApp() : m_installerMutex(INSTALLER_MUTEX_NAME, false, true) {}
+CInstallApp::CInstallApp() : m_installerMutex(INSTALLER_MUTEX_NAME, false, true) { SetWizardContext(this); }
 
-CInstallApp::~CInstallApp() = default;
+CInstallApp::~CInstallApp() { ForgetWizardContext(this); }
 
 bool CInstallApp::InitInstance()
 {
@@ -99,6 +100,13 @@ bool CInstallApp::InitInstance()
     if (m_nExitCode == STARTUP_DONE)
         RunInstallWizard();
     return false;
+}
+
+void CInstallApp::RunInstallWizard()
+{
+    CInstallDlg dlg;
+    dlg.DoModal();
+    m_hMainWnd = nullptr;
 }
 
 int CInstallApp::StartUp()

@@ -3,24 +3,15 @@
 #pragma once
 
 #include "Handles.h"
-#include "InstallContext.h"
 #include "NamedObjects.h"
 #include "StartupRules.h"
 #include "UninstallLog.h"
 #include "WinApp.h"
+#include "WizardContext.h"
 
 #include <string>
 
-// What the application asks of the wizard window while it runs.
-class IWizardWindow {
-public:
-    virtual ~IWizardWindow() = default;
-    virtual bool IsInstallCompleted() const = 0;
-    // Every text of the window and its pages in the current language.
-    virtual void RefreshTexts() = 0;
-};
-
-class CInstallApp : public CWinApp, public IInstallContext {
+class CInstallApp : public CWinApp, public CInstallChoices, public IWizardContext {
 public:
     CInstallApp();
     ~CInstallApp() override;
@@ -30,18 +21,14 @@ public:
     std::string m_strInstalledVersion;           // product name and version, for status 2 and -1
     CNamedMutex m_installerMutex;                // owned from start-up to the end
     int m_nLanguage = 1;                         // language index 0 to 15
-    std::string m_strInstallFolder;
-    std::string m_strStartMenuFolder;
-    bool m_bStartMenuShortcut = true;
-    bool m_bDesktopShortcut = true;
-    bool m_bAdvanced = false;
+    // The choices (folders, shortcuts, method) are the CInstallChoices base.
     std::string m_strPayloadFile;  // temporary copy of the payload, empty when there is none
     CUninstallLog m_uninstallLog;
 
     // Start-up, then the wizard; always false, so the framework runs no message loop. The exit code is
     // the StartupResult (0 once the wizard ran, whatever its result).
     bool InitInstance() override;
-    // Runs the wizard modally as the application's main window (defined with the wizard's windows).
+    // Runs the wizard modally as the application's main window.
     void RunInstallWizard();
 
     // Start-up steps up to the wizard: single instance, language, rights, product closed, Windows version,
@@ -50,9 +37,9 @@ public:
     int StartUp();
 
     // Product identity.
-    std::string GetTitle(bool bProduct) const;  // "Installer -- Sarventa 5.23i"
+    std::string GetTitle(bool bProduct) const override;  // "Installer -- Sarventa 5.23i"
     std::string GetProductName(bool bNoVersion) const override { return GetProductNameFor(m_nLanguage, bNoVersion); }
-    std::string GetShortProductName() const { return GetShortProductNameFor(m_nLanguage); }
+    std::string GetShortProductName() const override { return GetShortProductNameFor(m_nLanguage); }
     // m_nInstallStatus; for 2 and -1 the installed version is copied into *pVersion when given.
     int GetInstallStatus(std::string* pVersion = nullptr) const override;
 
@@ -62,12 +49,13 @@ public:
     std::string FormatText(int baseId, const std::string& arg1, const std::string& arg2 = "") const override;
     // Changes the language and the application name and re-texts the wizard; tells the user when the
     // installer stays in English.
-    void SetLanguage(int language);
+    void SetLanguage(int language) override;
 
     // The wizard window while it runs (it registers itself), else null.
     IWizardWindow* m_pWizard = nullptr;
-    // The wizard's installation-completed flag; false without a wizard.
-    bool IsInstallComplete() const { return m_pWizard && m_pWizard->IsInstallCompleted(); }
+    void SetWizardWindow(IWizardWindow* pWizard) override { m_pWizard = pWizard; }
+    IWizardWindow* GetWizardWindow() const override { return m_pWizard; }
+    CInstallChoices& GetChoices() override { return *this; }
 
     // Copies the payload resource (type 260, name 134) into a new temporary file "qu*.tmp" and keeps its
     // path in m_strPayloadFile. The file stays open until DeletePayloadFile, and nobody else may write,
@@ -104,5 +92,3 @@ private:
     std::string m_strInstalledProgram;
 };
 
-// The application object as the installer's, or null.
-inline CInstallApp* GetInstallApp() { return dynamic_cast<CInstallApp*>(AfxGetApp()); }

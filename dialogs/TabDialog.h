@@ -1,17 +1,16 @@
-// Page containers: child dialogs as pages selected by a tab control (id 98), with optional validation when a
+// Page containers: child dialogs as pages selected by a tab control (IDC_PAGE_TAB), with optional validation when a
 // page is left, commands 0xD200 (next page) and 0xD201 (previous page), and a resizable variant.
 #pragma once
 
 #include "Controls.h"
 #include "QuDialog.h"
 #include "ResizableDialog.h"
+#include "resource.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
-constexpr int IDC_PAGE_TAB = 98;
-constexpr int IDC_PAGE_TREE = 97;
 constexpr UINT ID_NEXT_PAGE = 0xD200;
 constexpr UINT ID_PREV_PAGE = 0xD201;
 

@@ -1,6 +1,6 @@
 #include "InstallRules.h"
 
-#include "StartupRules.h"
+#include "ProductConstants.h"
 
 #include <cmath>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "InstallContext.h"
 #include "InstallRules.h"
 #include "NamedObjects.h"
-#include "StartupRules.h"
+#include "ProductConstants.h"
 #include "UninstallLog.h"
 #include "WinApp.h"
 #include "Security.h"
@@ -117,7 +117,7 @@ int CInstallSequence::InstallCallback(ExtractEvent* pEvent)
     return static_cast<CInstallSequence*>(pEvent->pUser)->OnEvent(*pEvent);
 }
 
-int CInstallSequence::OnEvent(const ExtractEvent& event)
+int CInstallSequence::OnEvent(ExtractEvent& event)
 {
     // Progress is the only event with the top bit clear.
     if ((event.nCode & 0x80000000u) == 0) {
@@ -162,7 +162,7 @@ int CInstallSequence::OnEvent(const ExtractEvent& event)
     }
 }
 
-int CInstallSequence::OnFileBegin(const ExtractEvent& event)
+int CInstallSequence::OnFileBegin(ExtractEvent& event)
 {
     if (!event.pszPath)
         return EXTRACT_CONTINUE;
@@ -189,11 +189,15 @@ int CInstallSequence::OnFileBegin(const ExtractEvent& event)
     else if (event.nKind == ENTRY_UNINSTALLER)
         m_strUninstallerPath = path;
     // The backup of a file that is replaced is a copy: the old file stays in place until the extractor puts
-    // the complete new one over it, so an installation that ends abruptly leaves every file old or new.
-    log.AddFile(path, event.nKind, true);
+    // the complete new one over it, so an installation that ends abruptly leaves every file old or new. A
+    // file that cannot be backed up is not replaced: the entry fails and the rollback leaves it as it is.
     const std::string text = m_app.FormatText(IDS_COPYING_FILE, QuotedPath(path));
     m_progress.SetStatusPath(text);
     m_progress.AppendLine(text, false);
+    if (!log.AddFile(path, event.nKind, true)) {
+        event.dwError = GetLastError();
+        return EXTRACT_FAIL;
+    }
     return EXTRACT_CONTINUE;
 }
 

@@ -61,8 +61,8 @@ protected:
     virtual bool CopyPayload(std::string& error);
 
 private:
-    int OnEvent(const ExtractEvent& event);
-    int OnFileBegin(const ExtractEvent& event);
+    int OnEvent(ExtractEvent& event);
+    int OnFileBegin(ExtractEvent& event);
     void ProtectPrograms();
     bool CreateShortcuts();
     bool CreateOneShortcut(int selector, const std::string& folder, const std::string& target,

@@ -8,6 +8,7 @@
 #include "PathRules.h"
 #include "PlaceholderExpansion.h"
 #include "Placeholders.h"
+#include "PlatformUtils.h"
 
 #include <imagehlp.h>
 #include <shlwapi.h>
@@ -605,9 +606,14 @@ bool PayloadExtractor::OpenEntry()
     // Before anything is written, taken over or granted.
     if (!RefuseReparsePoints(index))
         return false;
+    m_event.dwError = 0;
     const int answer = Send(EXTRACT_FILE_BEGIN);
     if (answer == EXTRACT_STOP) {
         Fail(EXTRACT_ERROR_CANCELLED);
+        return false;
+    }
+    if (answer == EXTRACT_FAIL) {
+        Fail(EXTRACT_ERROR_SYSTEM, m_event.dwError ? m_event.dwError : ERROR_CANT_ACCESS_FILE);
         return false;
     }
     if (!SendProgress())
@@ -703,13 +709,18 @@ bool PayloadExtractor::CreateOutput(const char* destination)
         } while (unique != first);
     }
     m_outputName = destination;
-    // Written in place: a read-only file cannot be opened for writing.
+    // Written in place: a read-only file cannot be opened for writing. When the open fails the file keeps
+    // its attributes, since it stays the user's old file.
     const DWORD attributes = GetFileAttributesA(destination);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (readOnly)
         SetFileAttributesA(destination, attributes & ~FILE_ATTRIBUTE_READONLY);
     m_output.Reset(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr));
     if (!m_output) {
-        Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+        const DWORD error = GetLastError();
+        if (readOnly)
+            SetFileAttributesA(destination, attributes);
+        Fail(EXTRACT_ERROR_SYSTEM, error);
         return false;
     }
     return true;
@@ -718,7 +729,8 @@ bool PayloadExtractor::CreateOutput(const char* destination)
 // The elevated installer writes into folders that others may have made first (the shared data under
 // <CommonData>): an existing folder or file below the placeholder's folder that is a reparse point (a
 // junction, a symbolic link) could lead the write, and the access granted to it, to a place of someone
-// else's choosing. Such an entry fails instead.
+// else's choosing. Such an entry fails instead, and so does an existing file with more than one name (a
+// hard link to a file elsewhere on the volume, which a write in place or the access grant would reach).
 bool PayloadExtractor::RefuseReparsePoints(size_t index)
 {
     const size_t from = m_checkFrom[index];
@@ -734,8 +746,13 @@ bool PayloadExtractor::RefuseReparsePoints(size_t index)
             Fail(EXTRACT_ERROR_SYSTEM, ERROR_CANT_ACCESS_FILE);
             return false;
         }
-        if (next == std::string::npos)
+        if (next == std::string::npos) {
+            if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && FileLinkCount(path.c_str()) > 1) {
+                Fail(EXTRACT_ERROR_SYSTEM, ERROR_CANT_ACCESS_FILE);
+                return false;
+            }
             return true;
+        }
         pos = next;
     }
 }

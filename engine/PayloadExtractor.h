@@ -28,6 +28,9 @@ constexpr uint32_t EXTRACT_FAILED = 0x80070000u;
 constexpr int EXTRACT_CONTINUE = 0;
 constexpr int EXTRACT_STOP = 1;  // the extraction fails with EXTRACT_ERROR_CANCELLED
 constexpr int EXTRACT_SKIP = 2;  // to EXTRACT_FILE_BEGIN: read and drop the entry, keep the existing file
+// To EXTRACT_FILE_BEGIN: the entry cannot be written safely (its old file could not be backed up); the
+// extraction fails with EXTRACT_ERROR_SYSTEM and the event's dwError before anything is written.
+constexpr int EXTRACT_FAIL = 3;
 
 // Error kinds.
 constexpr int EXTRACT_ERROR_NONE = 0;
@@ -50,6 +53,7 @@ struct ExtractEvent {
     int nKind;                // entry kind of the current entry; 0 between entries
     PayloadExtractor* pExtractor;
     void* pUser;
+    DWORD dwError;            // set by a callback that answers EXTRACT_FAIL
 };
 
 typedef int (*ExtractCallback)(ExtractEvent* pEvent);

@@ -157,14 +157,34 @@ BOOL CDialog::OnInitDialog()
     return TRUE;
 }
 
+bool CDialog::ForwardToFrame(int nID)
+{
+    // A page (a child dialog) never ends itself: OK, Cancel and a close request (a multi-line edit turns
+    // Escape into WM_CLOSE to its parent, the page) belong to the window that holds it.
+    if (!m_hWnd || !(::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & WS_CHILD))
+        return false;
+    // As a click on the frame's button: nothing while that button is disabled.
+    const HWND frame = ::GetAncestor(m_hWnd, GA_ROOT);
+    if (!frame || frame == m_hWnd)
+        return true;
+    const HWND button = ::GetDlgItem(frame, nID);
+    if (!button || ::IsWindowEnabled(button))
+        ::SendMessageA(frame, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return true;
+}
+
 void CDialog::OnOK()
 {
-    if (!UpdateData(true))
+    if (ForwardToFrame(IDOK) || !UpdateData(true))
         return;
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel()
+{
+    if (!ForwardToFrame(IDCANCEL))
+        EndDialog(IDCANCEL);
+}
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {

@@ -51,6 +51,9 @@ protected:
 
     DECLARE_MESSAGE_MAP()
 
+    // For a page (a child dialog): sends the command to the top-level window that holds it and returns true.
+    bool ForwardToFrame(int nID);
+
 private:
     // The template to create from (name or loaded handle); null when missing.
     const DLGTEMPLATE* LockTemplate() const;

@@ -163,6 +163,17 @@ bool IsWindowClass(HWND hWnd, const char* name)
     return lstrcmpiA(className.data(), name) == 0;
 }
 
+DWORD FileLinkCount(const char* path)
+{
+    FileHandle file(CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                nullptr));
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!file || !GetFileInformationByHandle(file.Get(), &information))
+        return 0;
+    return information.nNumberOfLinks;
+}
+
 bool IsSameShellItem(const char* a, const char* b)
 {
     if (!a || !b)

@@ -28,6 +28,10 @@ bool IsWindowClass(HWND hWnd, const char* name);
 // parsed item lists equal: case and a trailing backslash do not matter). False when either cannot be parsed.
 bool IsSameShellItem(const char* a, const char* b);
 
+// The number of names (hard links) of the file at path, read without following a reparse point; 0 when
+// it cannot be read.
+DWORD FileLinkCount(const char* path);
+
 // text below 0x10000 (MAKEINTRESOURCE) is the id of a string resource of the resource module, whose
 // text is converted. See ParseIntegerText for the rules; the value is returned in every case.
 int32_t ParseInteger(const char* text, bool* pbError = nullptr, int base = 10);

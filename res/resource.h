@@ -34,11 +34,16 @@
 #define IDC_FOLDER_PATH 50001
 #define IDC_FOLDER_TREE 50002
 
+// The dialog library's page containers: the tab control or the tree that a host template holds.
+#define IDC_PAGE_TAB 98
+#define IDC_PAGE_TREE 97
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif
 
-// The wizard: About box, frame and pages. Control ids repeat across pages (every page's status line is 1003).
+// The wizard: About box, frame and pages, each template with its controls. A control that several pages
+// share keeps one id and is named once, with the first template that has it.
 #define IDD_ABOUT 100
 #define IDC_ABOUT_PRODUCT 1019
 #define IDC_ABOUT_LEGAL 1020
@@ -48,27 +53,33 @@
 #define IDC_SEPARATOR 1002
 #define IDC_PANEL 1005
 
-#define IDD_LANGUAGE_PAGE 132
-#define IDD_FOLDER_PAGE 133
-#define IDD_SHORTCUT_PAGE 134
-#define IDD_PROGRESS_PAGE 135
-#define IDD_METHOD_PAGE 136
-#define IDD_INFO_PAGE 137
-
+// Every page: the status line at the bottom.
 #define IDC_STATUS 1003
-#define IDC_BROWSE 1006
-#define IDC_FOLDER 1007
+
+#define IDD_LANGUAGE_PAGE 132
+#define IDC_INFO 1016  // also on the information page
+#define IDC_LANGUAGE_TITLE 1020
+#define IDC_LANGUAGE_LABEL 1022
+#define IDC_LANGUAGE_LIST 1023
+
+#define IDD_METHOD_PAGE 136
+#define IDC_QUICK 1018
+#define IDC_ADVANCED 1019
+#define IDC_METHOD_GROUP 1021
+
+#define IDD_FOLDER_PAGE 133
+#define IDC_BROWSE 1006  // also on the shortcut page
+#define IDC_FOLDER 1007  // also on the shortcut page: the Start-menu folder
 #define IDC_FOLDER_GROUP 1008
 #define IDC_FOLDER_LABEL 1009
+
+#define IDD_SHORTCUT_PAGE 134
 #define IDC_DESKTOP_SHORTCUT 1010
 #define IDC_MENU_SHORTCUT 1011
 #define IDC_MENU_GROUP 1012
+
+#define IDD_PROGRESS_PAGE 135
 #define IDC_PROGRESS 1014
 #define IDC_LOG 1015
-#define IDC_INFO 1016
-#define IDC_QUICK 1018
-#define IDC_ADVANCED 1019
-#define IDC_LANGUAGE_TITLE 1020
-#define IDC_METHOD_GROUP 1021
-#define IDC_LANGUAGE_LABEL 1022
-#define IDC_LANGUAGE_LIST 1023
+
+#define IDD_INFO_PAGE 137

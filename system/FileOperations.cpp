@@ -40,8 +40,10 @@ std::string CUninstallLog::GetBackupFolder()
         return folder;
     folder.clear();
     // Room for the folder's own "quXXXX.tmp\" below the temporary folder.
-    if (length + 11 > MAX_BACKUP_FOLDER_LENGTH)
+    if (length + 11 > MAX_BACKUP_FOLDER_LENGTH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return folder;
+    }
     BackupFolderParent() = temp;
     // A unique "qu" name, made a folder of our own. A name that someone else took meanwhile (even with a
     // link to elsewhere) makes the creation fail, and the next name is tried.
@@ -105,8 +107,11 @@ void CUninstallLog::CreateFolderPath(const char* path)
 std::string CUninstallLog::BackupFile(const char* path, bool bCopy)
 {
     const std::string folder = GetBackupFolder();
-    if (folder.empty() || folder.size() > MAX_BACKUP_FOLDER_LENGTH)
+    if (folder.empty() || folder.size() > MAX_BACKUP_FOLDER_LENGTH) {
+        if (!folder.empty() || GetLastError() == NO_ERROR)
+            SetLastError(folder.empty() ? ERROR_PATH_NOT_FOUND : ERROR_FILENAME_EXCED_RANGE);
         return std::string();
+    }
     char name[MAX_PATH];
     if (!GetTempFileNameA(folder.c_str(), "qu", 0, name))
         return std::string();
@@ -134,10 +139,12 @@ std::string CUninstallLog::BackupFile(const char* path, bool bCopy)
         return name;
     }
 
+    const DWORD error = GetLastError();
     if (haveAttributes)
         SetFileAttributesA(path, attributes);
     // A failed copy may leave a partial file behind under the reserved name.
     SetFileAttributesA(name, FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(name);
+    SetLastError(error);
     return std::string();
 }

@@ -179,19 +179,19 @@ BOOL CheckTokenMembership(HANDLE token, PSID sid, PBOOL isMember)
     return CallChecked(Table().CheckTokenMembership, token, sid, isMember);
 }
 
-BOOL GetFileSecurityA(LPCSTR path, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR descriptor, DWORD length,
-                      LPDWORD needed)
+BOOL GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR descriptor,
+                             DWORD length, LPDWORD needed)
 {
-    const auto pfn = ResolveSecurityFunction(Table().GetFileSecurityA);
-    if (!pfn(path, info, descriptor, length, needed) &&
+    const auto pfn = ResolveSecurityFunction(Table().GetKernelObjectSecurity);
+    if (!pfn(object, info, descriptor, length, needed) &&
         !(descriptor == nullptr && ::GetLastError() == ERROR_INSUFFICIENT_BUFFER))
         RaiseLastError();
     return TRUE;
 }
 
-BOOL SetFileSecurityA(LPCSTR path, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR descriptor)
+BOOL SetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR descriptor)
 {
-    return CallChecked(Table().SetFileSecurityA, path, info, descriptor);
+    return CallChecked(Table().SetKernelObjectSecurity, object, info, descriptor);
 }
 
 BOOL ImpersonateSelf(SECURITY_IMPERSONATION_LEVEL level)
@@ -315,12 +315,12 @@ void CSecurityDescriptor::SetDacl(PACL dacl)
     SecurityApi::SetSecurityDescriptorDacl(Get(), TRUE, dacl, FALSE);
 }
 
-CFileSecurity::CFileSecurity(const char* path)
+CFileSecurity::CFileSecurity(HANDLE file)
 {
     DWORD needed = 0;
-    SecurityApi::GetFileSecurityA(path, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    SecurityApi::GetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
     m_buffer.reset(new CZeroBuffer(needed));
-    SecurityApi::GetFileSecurityA(path, DACL_SECURITY_INFORMATION, m_buffer->Get(), needed, &needed);
+    SecurityApi::GetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, m_buffer->Get(), needed, &needed);
 }
 
 namespace {
@@ -517,21 +517,29 @@ bool GrantUsersAccess(const char* path, DWORD accessMask, BYTE aceFlags)
 {
     if (!IsNtPlatform())
         return true;
-    // The item itself, never what a link leads to: a reparse point is refused, and the item is held open
-    // without following one (and so that it cannot be deleted or renamed) while its access list is written.
+    // The item itself, never what a link leads to: a reparse point is refused, and so is a file with more
+    // than one name (a hard link to someone else's file). The item is held open without following a reparse
+    // point (and so that it cannot be deleted or renamed), and its access list is read and written through
+    // that handle, never by path.
     const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        SetLastError(attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_CANT_ACCESS_FILE);
         return false;
-    FileHandle held(CreateFileA(path, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    }
+    FileHandle held(CreateFileA(path, READ_CONTROL | WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION information = {};
-    if (!held || !GetFileInformationByHandle(held.Get(), &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    if (!held || !GetFileInformationByHandle(held.Get(), &information))
         return false;
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        (!(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && information.nNumberOfLinks > 1)) {
+        SetLastError(ERROR_CANT_ACCESS_FILE);
+        return false;
+    }
     try {
-        CFileSecurity current(path);
+        CFileSecurity current(held.Get());
         CUsersAccessDescriptor updated(current.Get(), accessMask, aceFlags);
-        SecurityApi::SetFileSecurityA(path, DACL_SECURITY_INFORMATION, updated.Get());
+        SecurityApi::SetKernelObjectSecurity(held.Get(), DACL_SECURITY_INFORMATION, updated.Get());
         return true;
     } catch (const CSecurityError&) {
         return false;

@@ -13,7 +13,8 @@ bool EnablePrivilege(const char* name, bool enable);
 
 // Gives the Users group one explicit access-allowed ACE with the mask and ACE flags on a file or folder,
 // replacing any earlier Users ACE; true when the new DACL was written. False for a reparse point (a junction
-// or symbolic link): access goes to the item itself, never to where a link leads.
+// or symbolic link) and for a file with more than one name (a hard link), last error ERROR_CANT_ACCESS_FILE:
+// access goes to the item itself, never to where a link leads.
 bool GrantUsersAccess(const char* path, DWORD accessMask, BYTE aceFlags);
 
 // The security of a folder that only the system and administrators may use: full access for both,

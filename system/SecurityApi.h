@@ -33,7 +33,8 @@ struct ResolvedFunction {
     X(AddAccessAllowedAce) X(AddAccessAllowedAceEx) X(InitializeSecurityDescriptor) X(InitializeAcl)            \
     X(GetAclInformation) X(GetSecurityDescriptorDacl) X(SetSecurityDescriptorDacl) X(SetSecurityDescriptorGroup) \
     X(SetSecurityDescriptorOwner) X(GetSecurityDescriptorControl) X(SetSecurityDescriptorControl)               \
-    X(CheckTokenMembership) X(GetFileSecurityA) X(SetFileSecurityA) X(ImpersonateSelf) X(RevertToSelf)          \
+    X(CheckTokenMembership) X(GetKernelObjectSecurity) X(SetKernelObjectSecurity) X(ImpersonateSelf)          \
+    X(RevertToSelf)                                                                                              \
     X(IsValidSid) X(GetLengthSid) X(EqualSid) X(FreeSid) X(AllocateAndInitializeSid)                             \
     X(IsValidSecurityDescriptor) X(AccessCheck)
 
@@ -93,9 +94,9 @@ BOOL SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESC
                                   SECURITY_DESCRIPTOR_CONTROL bitsToSet);
 BOOL CheckTokenMembership(HANDLE token, PSID sid, PBOOL isMember);
 // ERROR_INSUFFICIENT_BUFFER is success for the size query (no buffer).
-BOOL GetFileSecurityA(LPCSTR path, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR descriptor, DWORD length,
-                      LPDWORD needed);
-BOOL SetFileSecurityA(LPCSTR path, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR descriptor);
+BOOL GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR descriptor,
+                             DWORD length, LPDWORD needed);
+BOOL SetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR descriptor);
 BOOL ImpersonateSelf(SECURITY_IMPERSONATION_LEVEL level);
 // Never raises: FALSE with ERROR_CALL_NOT_IMPLEMENTED when missing.
 BOOL RevertToSelf();
@@ -164,10 +165,10 @@ private:
     CZeroBuffer m_buffer;
 };
 
-// A copy of a file's or folder's descriptor with its DACL.
+// A copy of an open file's or folder's descriptor with its DACL (the handle needs READ_CONTROL).
 class CFileSecurity {
 public:
-    explicit CFileSecurity(const char* path);
+    explicit CFileSecurity(HANDLE file);
     PSECURITY_DESCRIPTOR Get() const { return m_buffer ? m_buffer->Get() : nullptr; }
 
 private:

@@ -44,8 +44,8 @@ public:
     void CreateFolderPath(const char* path);
 
     // Moves (or with bCopy copies) the item at path to a new "qu" file in the backup folder, keeping its
-    // attributes; returns that file's path, or empty when no backup was made. A null path only reserves a
-    // free name: no file of that name exists on return.
+    // attributes; returns that file's path, or empty when no backup was made (GetLastError tells why). A null
+    // path only reserves a free name: no file of that name exists on return.
     static std::string BackupFile(const char* path, bool bCopy);
     // This run's folder of backups inside the temporary folder, made on first use (with a trailing
     // backslash); only the system and administrators may use it, so no other program of the user can change
@@ -59,7 +59,9 @@ public:
 
     // Records a file about to be written at path, after creating (and recording) its parent folders. An
     // existing file is moved to a backup, or copied there with bCopyBackup (the user's file stays in place).
-    void AddFile(const char* path, int nEntryKind, bool bCopyBackup);
+    // False when the file exists and no backup could be made (GetLastError tells why): it must not be
+    // replaced then, since nothing could put it back.
+    bool AddFile(const char* path, int nEntryKind, bool bCopyBackup);
     // Records a shortcut about to be created in folder: selector 0 Start-menu program link, 1 Start-menu
     // uninstall link, 2 (or any other) desktop link. The folder is created and recorded first; the previous
     // installation's link of the same kind, when it still exists, is moved to a backup.

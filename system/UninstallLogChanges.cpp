@@ -111,7 +111,7 @@ bool CUninstallLog::IsKeptFile(const char* path) const
     return false;
 }
 
-void CUninstallLog::AddFile(const char* path, int nEntryKind, bool bCopyBackup)
+bool CUninstallLog::AddFile(const char* path, int nEntryKind, bool bCopyBackup)
 {
     // Without a path the record is still made: the caller's SetStatus must not reach the one before.
     if (!path)
@@ -131,7 +131,13 @@ void CUninstallLog::AddFile(const char* path, int nEntryKind, bool bCopyBackup)
     if (IsExistingFile(record->strPath)) {
         record->bExisted = true;
         record->strBackup = BackupFile(path, bCopyBackup);
+        if (record->strBackup.empty()) {
+            if (GetLastError() == NO_ERROR)
+                SetLastError(ERROR_CANT_ACCESS_FILE);
+            return false;
+        }
     }
+    return true;
 }
 
 void CUninstallLog::AddShortcut(int nSelector, const char* folder)

@@ -4,13 +4,11 @@
 #include "Texts.h"
 #include "VersionInfo.h"
 #include "WizardTexts.h"
+#include "resource.h"
 
 namespace {
 
 constexpr UINT IDM_ABOUTBOX = 0x0010;
-constexpr int IDC_BACK_BUTTON = 3;
-constexpr int IDC_PANEL_RECT = 1005;
-constexpr int IDC_SEPARATOR_LINE = 1002;
 
 // Handled only for the About entry; every other system command takes the default way.
 bool ThunkSysCommand(CWnd* p, WPARAM wParam, LPARAM, LRESULT& lResult)
@@ -39,7 +37,7 @@ RECT ChildRect(const CWnd& parent, HWND hChild)
 IMPLEMENT_DYNAMIC(CInstallDlg, CDialog)
 
 BEGIN_MESSAGE_MAP(CInstallDlg, CDialog)
-    ON_COMMAND(IDC_BACK_BUTTON, OnBack)
+    ON_COMMAND(IDC_BACK, OnBack)
     {WM_SYSCOMMAND, 0, 0, 0, &ThunkSysCommand},
     {WM_PAINT, 0, 0, 0, &ThunkPaint},
     ON_MESSAGE(WM_QUERYDRAGICON, OnQueryDragIcon)
@@ -50,7 +48,7 @@ END_MESSAGE_MAP()
 BOOL CAboutDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     VERSION_INFO info;
     info.nRequest = VI_TITLE | VI_LEGAL_NOTICE;
     ReadVersionInfo(info, nullptr, true);
@@ -59,30 +57,31 @@ BOOL CAboutDlg::OnInitDialog()
         caption = GetWindowText();
     SetWindowText(FormatMessageText(caption, app.GetTitle(false)).c_str());
     if (!info.strTitle.empty())
-        SetDlgItemText(1019, info.strTitle.c_str());
+        SetDlgItemText(IDC_ABOUT_PRODUCT, info.strTitle.c_str());
     if (!info.strLegalNotice.empty())
-        SetDlgItemText(1020, info.strLegalNotice.c_str());
+        SetDlgItemText(IDC_ABOUT_LEGAL, info.strLegalNotice.c_str());
     SetDlgItemText(IDOK, app.LoadText(IDS_OK).c_str());
     return TRUE;
 }
 
-CInstallDlg::CInstallDlg(CWnd* pParent) : CDialog(102, pParent)
+CInstallDlg::CInstallDlg(CWnd* pParent) : CDialog(IDD_INSTALL, pParent)
 {
-    m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(128));
+    m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
 }
 
 CInstallDlg::~CInstallDlg()
 {
-    if (CInstallApp* app = GetInstallApp(); app && app->m_pWizard == this)
-        app->m_pWizard = nullptr;
+    if (HasWizardContext() && GetWizardContext().GetWizardWindow() == this)
+        GetWizardContext().SetWizardWindow(nullptr);
 }
 
 BOOL CInstallDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    CInstallApp& app = GetWizardApp();
-    app.m_pWizard = this;
-    app.m_hMainWnd = m_hWnd;
+    IWizardContext& app = GetWizardContext();
+    app.SetWizardWindow(this);
+    if (CWinApp* winApp = AfxGetApp())
+        winApp->m_hMainWnd = m_hWnd;
     SetCaptionAndAboutEntry(true);
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -102,16 +101,17 @@ BOOL CInstallDlg::OnInitDialog()
 
 void CInstallDlg::OnDestroy()
 {
-    CInstallApp& app = GetWizardApp();
-    if (app.m_pWizard == this)
-        app.m_pWizard = nullptr;
-    if (app.m_hMainWnd == m_hWnd)
-        app.m_hMainWnd = nullptr;
+    IWizardContext& app = GetWizardContext();
+    if (app.GetWizardWindow() == this)
+        app.SetWizardWindow(nullptr);
+    CWinApp* winApp = AfxGetApp();
+    if (winApp && winApp->m_hMainWnd == m_hWnd)
+        winApp->m_hMainWnd = nullptr;
 }
 
 void CInstallDlg::SetCaptionAndAboutEntry(bool bAppendEntry)
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     SetWindowText(app.GetTitle(true).c_str());
     std::string about = app.FormatText(IDS_ABOUT, app.GetTitle(false));
     if (!about.empty())
@@ -131,8 +131,8 @@ void CInstallDlg::LayoutPageArea()
 {
     RECT area = {};
     GetClientRect(&area);
-    area.left = ChildRect(*this, GetDlgItem(IDC_PANEL_RECT)).right;
-    area.bottom = ChildRect(*this, GetDlgItem(IDC_SEPARATOR_LINE)).top;
+    area.left = ChildRect(*this, GetDlgItem(IDC_PANEL)).right;
+    area.bottom = ChildRect(*this, GetDlgItem(IDC_SEPARATOR)).top;
 
     RECT unionRect = area;
     for (CWizardPage* page : m_pPages) {
@@ -164,9 +164,9 @@ void CInstallDlg::LayoutPageArea()
         ::MoveWindow(hCtrl, rc.left + moveX, rc.top + moveY, rc.right - rc.left + growX, rc.bottom - rc.top + growY,
                      TRUE);
     };
-    adjust(IDC_PANEL_RECT, 0, 0, 0, dy);
-    adjust(IDC_SEPARATOR_LINE, 0, dy, dx, 0);
-    for (const int id : {IDC_BACK_BUTTON, IDOK, IDCANCEL})
+    adjust(IDC_PANEL, 0, 0, 0, dy);
+    adjust(IDC_SEPARATOR, 0, dy, dx, 0);
+    for (const int id : {IDC_BACK, IDOK, IDCANCEL})
         adjust(id, dx, dy, 0, 0);
 }
 
@@ -177,7 +177,7 @@ void CInstallDlg::ShowPage(int index)
             return;
         m_pPages[m_nCurrentPage]->ShowWindow(SW_HIDE);
     }
-    index = ResolveTargetPage(m_nCurrentPage, index, GetWizardApp().m_bAdvanced);
+    index = ResolveTargetPage(m_nCurrentPage, index, GetWizardContext().GetChoices().m_bAdvanced);
     if (index < 0 || index >= PAGE_COUNT)
         return;
     if (index != m_nCurrentPage)
@@ -187,7 +187,7 @@ void CInstallDlg::ShowPage(int index)
     UpdateButtons();
 
     const WizardButtons buttons = ComputeWizardButtons(m_nCurrentPage, m_bInstallComplete);
-    ::EnableWindow(GetDlgItem(IDC_BACK_BUTTON), buttons.bBackEnabled);
+    ::EnableWindow(GetDlgItem(IDC_BACK), buttons.bBackEnabled);
     ::EnableWindow(GetDlgItem(IDOK), buttons.bNextEnabled);
     const int defaultId = buttons.bNextIsDefault ? IDOK : IDCANCEL;
     SendMessage(DM_SETDEFID, static_cast<WPARAM>(defaultId));
@@ -198,7 +198,7 @@ void CInstallDlg::UpdateButtons()
 {
     const WizardButtons buttons = ComputeWizardButtons(m_nCurrentPage, m_bInstallComplete);
     SetDlgItemText(IDOK, GetButtonCaption(buttons.bNextInstalls ? IDS_INSTALL : IDS_NEXT).c_str());
-    SetDlgItemText(IDC_BACK_BUTTON, GetButtonCaption(IDS_BACK).c_str());
+    SetDlgItemText(IDC_BACK, GetButtonCaption(IDS_BACK).c_str());
     SetDlgItemText(IDCANCEL, GetButtonCaption(buttons.bExitReadsExit ? IDS_EXIT : IDS_CANCEL).c_str());
 }
 
@@ -215,7 +215,7 @@ void CInstallDlg::RefreshTexts()
 void CInstallDlg::OnOK()
 {
     if (m_nCurrentPage == PAGE_PROGRESS && !m_bInstallComplete) {
-        for (const int id : {IDC_BACK_BUTTON, IDOK, IDCANCEL})
+        for (const int id : {IDC_BACK, IDOK, IDCANCEL})
             ::EnableWindow(GetDlgItem(id), FALSE);
         m_bInstallComplete = m_dlgInstall.RunInstallSequence();
         ShowPage(m_nCurrentPage);
@@ -232,7 +232,7 @@ void CInstallDlg::OnCancel()
     // A disabled Exit also refuses Escape and the close box while the installation runs.
     if (!::IsWindowEnabled(GetDlgItem(IDCANCEL)))
         return;
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     if (ExitNeedsConfirmation(m_bInstallComplete, app.GetInstallStatus(), m_nCurrentPage) &&
         ShowMessageBox(app.LoadText(IDS_CONFIRM_EXIT).c_str(), "", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
             IDYES)
@@ -277,9 +277,3 @@ void CInstallDlg::OnGetMinMaxInfo(MINMAXINFO* pInfo)
                         placement.rcNormalPosition.bottom - placement.rcNormalPosition.top};
 }
 
-void CInstallApp::RunInstallWizard()
-{
-    CInstallDlg dlg;
-    dlg.DoModal();
-    m_hMainWnd = nullptr;
-}

@@ -2,14 +2,17 @@
 // the install sequence on the progress page. Its About box.
 #pragma once
 
-#include "InstallApp.h"
+#include "ProductConstants.h"
+#include "WinApp.h"
+#include "WizardContext.h"
 #include "ProgressPages.h"
 #include "WizardPages.h"
 #include "WizardRules.h"
+#include "resource.h"
 
 class CAboutDlg : public CDialog {
 public:
-    CAboutDlg() : CDialog(100, nullptr) {}
+    CAboutDlg() : CDialog(IDD_ABOUT, nullptr) {}
     BOOL OnInitDialog() override;
 };
 

@@ -1,16 +1,16 @@
 #include "ProgressPages.h"
 
-#include "InstallApp.h"
+#include "ProductConstants.h"
+#include "WinApp.h"
+#include "WizardContext.h"
 #include "WizardRules.h"
 #include "WizardTexts.h"
+#include "resource.h"
 
 #include <shlwapi.h>
 
 namespace {
 
-constexpr int IDC_LOG_BOX = 1015;
-constexpr int IDC_PROGRESS_BAR = 1014;
-constexpr int IDC_INFO_TEXT = 1016;
 
 int TextWidth(HDC hdc, const std::string& text)
 {
@@ -33,15 +33,15 @@ BOOL CDlgInstall::OnInitDialog()
 
 void CDlgInstall::DoDataExchange(CDataExchange* pDX)
 {
-    DDX_Control(pDX, IDC_LOG_BOX, m_editLog);
-    DDX_Control(pDX, IDC_PROGRESS_BAR, m_progress);
-    if (!pDX->m_bSaveAndValidate && !GetWizardApp().IsInstallComplete())
+    DDX_Control(pDX, IDC_LOG, m_editLog);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+    if (!pDX->m_bSaveAndValidate && !GetWizardContext().IsInstallComplete())
         BuildSummary();
 }
 
 void CDlgInstall::BuildSummary()
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     m_editLog.SetWindowText("");
     AppendLine(app.FormatText(IDS_PRODUCT_INSTALLATION, app.GetProductName(false)) + "\r\n", false);
     AppendLine(app.LoadText(IDS_OPTIONS), true);
@@ -51,10 +51,10 @@ void CDlgInstall::BuildSummary()
         PathQuoteSpacesA(buffer);
         return std::string(buffer);
     };
-    AppendLine(app.FormatText(IDS_FOLDER_LINE, quoted(app.m_strInstallFolder)) + "\r\n", false);
-    if (app.m_bStartMenuShortcut)
-        AppendLine(app.FormatText(IDS_MENU_LINE, quoted(app.m_strStartMenuFolder)) + "\r\n", false);
-    if (app.m_bDesktopShortcut)
+    AppendLine(app.FormatText(IDS_FOLDER_LINE, quoted(app.GetChoices().m_strInstallFolder)) + "\r\n", false);
+    if (app.GetChoices().m_bStartMenuShortcut)
+        AppendLine(app.FormatText(IDS_MENU_LINE, quoted(app.GetChoices().m_strStartMenuFolder)) + "\r\n", false);
+    if (app.GetChoices().m_bDesktopShortcut)
         AppendLine(app.LoadText(IDS_DESKTOP_LINE) + "\r\n", false);
     while (m_editLog.SendMessage(EM_GETFIRSTVISIBLELINE) > 0) {
         if (m_editLog.SendMessage(EM_SCROLL, SB_LINEUP) == 0)
@@ -87,16 +87,16 @@ void CDlgInstall::AppendLine(const std::string& text, bool bHeader)
     m_editLog.SendMessage(EM_SCROLL, SB_LINEDOWN);
 }
 
-void CDlgInstall::SetStatusText(const std::string& text) { SetDlgItemText(IDC_STATUS_LINE, text.c_str()); }
+void CDlgInstall::SetStatusText(const std::string& text) { SetDlgItemText(IDC_STATUS, text.c_str()); }
 
 void CDlgInstall::SetStatusPath(const std::string& text)
 {
-    ::PathSetDlgItemPathA(m_hWnd, IDC_STATUS_LINE, text.c_str());
+    ::PathSetDlgItemPathA(m_hWnd, IDC_STATUS, text.c_str());
 }
 
 bool CDlgInstall::RunInstallSequence()
 {
-    CInstallSequence sequence(GetWizardApp(), *this);
+    CInstallSequence sequence(GetWizardContext(), *this);
     const bool ok = sequence.RunInstallSequence();
     m_strProgramPath = sequence.m_strProgramPath;
     m_strUninstallerPath = sequence.m_strUninstallerPath;
@@ -107,29 +107,29 @@ void CDlgInstall::RefreshTexts() { CWizardPage::SetStatusText(IDS_CLICK_START, I
 
 const PAGE_LAYOUT* CDlgInstall::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{IDC_LOG_BOX, PAGE_GROW_X | PAGE_GROW_Y},
-                                       {IDC_PROGRESS_BAR, PAGE_GROW_X | PAGE_MOVE_Y},
-                                       {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_LOG, PAGE_GROW_X | PAGE_GROW_Y},
+                                       {IDC_PROGRESS, PAGE_GROW_X | PAGE_MOVE_Y},
+                                       {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }
 
 void CDlgInfo::DoDataExchange(CDataExchange* pDX)
 {
-    if (!pDX->m_bSaveAndValidate && GetWizardApp().IsInstallComplete())
-        SetDlgItemText(IDC_INFO_TEXT, GetWizardApp().LoadText(IDS_INSTALL_COMPLETE).c_str());
+    if (!pDX->m_bSaveAndValidate && GetWizardContext().IsInstallComplete())
+        SetDlgItemText(IDC_INFO, GetWizardContext().LoadText(IDS_INSTALL_COMPLETE).c_str());
 }
 
 void CDlgInfo::RefreshTexts()
 {
-    SetDlgItemText(IDC_INFO_TEXT, "");
+    SetDlgItemText(IDC_INFO, "");
     SetStatusText(IDS_CLICK_EXIT, IDS_EXIT);
 }
 
 const PAGE_LAYOUT* CDlgInfo::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{IDC_INFO_TEXT, PAGE_GROW_X | PAGE_GROW_Y},
-                                       {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_INFO, PAGE_GROW_X | PAGE_GROW_Y},
+                                       {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }

@@ -4,11 +4,12 @@
 #include "Controls.h"
 #include "InstallSequence.h"
 #include "WizardPage.h"
+#include "resource.h"
 
 class CDlgInstall : public CWizardPage, public IInstallProgress {
     DECLARE_DYNAMIC(CDlgInstall)
 public:
-    explicit CDlgInstall(CWnd* pParent = nullptr) : CWizardPage(135, pParent) {}
+    explicit CDlgInstall(CWnd* pParent = nullptr) : CWizardPage(IDD_PROGRESS_PAGE, pParent) {}
     CEdit m_editLog;
     CProgressCtrl m_progress;
     std::string m_strProgramPath;
@@ -40,7 +41,7 @@ private:
 
 class CDlgInfo : public CWizardPage {
 public:
-    explicit CDlgInfo(CWnd* pParent = nullptr) : CWizardPage(137, pParent) {}
+    explicit CDlgInfo(CWnd* pParent = nullptr) : CWizardPage(IDD_INFO_PAGE, pParent) {}
     void RefreshTexts() override;
 
 protected:

@@ -1,7 +1,8 @@
 #include "WizardPage.h"
 
-#include "InstallApp.h"
+#include "WizardContext.h"
 #include "WizardTexts.h"
+#include "resource.h"
 
 void CWizardPage::LayoutControls(int dx, int dy)
 {
@@ -35,16 +36,30 @@ const PAGE_LAYOUT* CWizardPage::GetPageLayout(size_t& count) const
 
 void CWizardPage::SetStatusText(int baseId, int captionId, int secondCaptionId)
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     const std::string second = secondCaptionId ? app.LoadText(secondCaptionId) : std::string();
-    SetDlgItemText(IDC_STATUS_LINE, app.FormatText(baseId, app.LoadText(captionId), second).c_str());
+    SetDlgItemText(IDC_STATUS, app.FormatText(baseId, app.LoadText(captionId), second).c_str());
 }
 
-CInstallApp& GetWizardApp() { return *GetInstallApp(); }
+namespace {
+IWizardContext* g_pWizardContext = nullptr;
+}  // namespace
+
+void SetWizardContext(IWizardContext* pContext) { g_pWizardContext = pContext; }
+
+void ForgetWizardContext(const IWizardContext* pContext)
+{
+    if (g_pWizardContext == pContext)
+        g_pWizardContext = nullptr;
+}
+
+bool HasWizardContext() { return g_pWizardContext != nullptr; }
+
+IWizardContext& GetWizardContext() { return *g_pWizardContext; }
 
 std::string GetButtonCaption(int textId)
 {
-    const std::string text = GetWizardApp().LoadText(textId);
+    const std::string text = GetWizardContext().LoadText(textId);
     if (textId == IDS_NEXT)
         return text + "  >";
     if (textId == IDS_BACK)

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-class CInstallApp;
+class IWizardContext;
 
 // How one control follows a page that grew by dx, dy pixels.
 enum : unsigned {
@@ -61,6 +61,5 @@ private:
     HGDIOBJ m_hOldFont = nullptr;
 };
 
-CInstallApp& GetWizardApp();
 // Button captions as the frame shows them: Next with "  >", Back with "<  ", the others plain.
 std::string GetButtonCaption(int textId);

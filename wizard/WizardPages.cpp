@@ -4,12 +4,15 @@
 #include "ErrorReport.h"
 #include "FolderBrowser.h"
 #include "FolderDialog.h"
-#include "InstallApp.h"
+#include "ProductConstants.h"
+#include "WinApp.h"
+#include "WizardContext.h"
 #include "Languages.h"
 #include "NamedObjects.h"
 #include "Texts.h"
 #include "WizardRules.h"
 #include "WizardTexts.h"
+#include "resource.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -30,7 +33,7 @@ std::string PublisherSubFolder()
 {
     char sub[MAX_PATH];
     lstrcpynA(sub, PUBLISHER_FOLDER_NAME, MAX_PATH);
-    PathAppendA(sub, GetWizardApp().GetShortProductName().c_str());
+    PathAppendA(sub, GetWizardContext().GetShortProductName().c_str());
     return sub;
 }
 
@@ -55,10 +58,10 @@ bool UseSystemFolderBrowser()
 // Language page.
 
 BEGIN_MESSAGE_MAP(CDlgLanguage, CWizardPage)
-    ON_CONTROL(CBN_SELCHANGE, 1023, OnSelChangeLanguage)
+    ON_CONTROL(CBN_SELCHANGE, IDC_LANGUAGE_LIST, OnSelChangeLanguage)
 END_MESSAGE_MAP()
 
-void CDlgLanguage::DoDataExchange(CDataExchange* pDX) { DDX_Control(pDX, 1023, m_comboLanguage); }
+void CDlgLanguage::DoDataExchange(CDataExchange* pDX) { DDX_Control(pDX, IDC_LANGUAGE_LIST, m_comboLanguage); }
 
 BOOL CDlgLanguage::OnInitDialog()
 {
@@ -74,7 +77,7 @@ BOOL CDlgLanguage::OnInitDialog()
     std::sort(offered.begin(), offered.end(),
               [](int a, int b) { return GetLanguageListPosition(a) < GetLanguageListPosition(b); });
 
-    const int current = GetWizardApp().m_nLanguage;
+    const int current = GetWizardContext().GetLanguage();
     int selected = -1;
     int widest = 0;
     const CFontDC dc(m_comboLanguage.m_hWnd, reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)));
@@ -110,12 +113,12 @@ void CDlgLanguage::OnSelChangeLanguage()
     item.iItem = position;
     if (!m_comboLanguage.SendMessage(CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
         return;
-    GetWizardApp().SetLanguage(static_cast<int>(item.lParam));
+    GetWizardContext().SetLanguage(static_cast<int>(item.lParam));
 }
 
 void CDlgLanguage::RefreshTexts()
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     std::string version;
     const int status = app.GetInstallStatus(&version);
     const std::string product = app.GetProductName(false);
@@ -138,16 +141,16 @@ void CDlgLanguage::RefreshTexts()
         SetStatusText(IDS_CLICK_CONTINUE, IDS_NEXT);
         break;
     }
-    SetDlgItemText(1016, state.c_str());
+    SetDlgItemText(IDC_INFO, state.c_str());
     // The template has no control 1020: the title line is kept for a template that shows one.
-    SetDlgItemText(1020, app.FormatText(IDS_LANGUAGE_TITLE, product).c_str());
-    SetDlgItemText(1022, app.LoadText(IDS_SELECT_LANGUAGE).c_str());
+    SetDlgItemText(IDC_LANGUAGE_TITLE, app.FormatText(IDS_LANGUAGE_TITLE, product).c_str());
+    SetDlgItemText(IDC_LANGUAGE_LABEL, app.LoadText(IDS_SELECT_LANGUAGE).c_str());
 }
 
 const PAGE_LAYOUT* CDlgLanguage::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{1023, PAGE_GROW_X}, {1020, PAGE_GROW_X}, {1016, PAGE_GROW_X | PAGE_GROW_Y},
-                                       {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_LANGUAGE_LIST, PAGE_GROW_X}, {IDC_LANGUAGE_TITLE, PAGE_GROW_X}, {IDC_INFO, PAGE_GROW_X | PAGE_GROW_Y},
+                                       {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }
@@ -156,27 +159,27 @@ const PAGE_LAYOUT* CDlgLanguage::GetPageLayout(size_t& count) const
 
 void CDlgMethod::DoDataExchange(CDataExchange* pDX)
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     if (!pDX->m_bSaveAndValidate)
-        m_nMethod = app.m_bAdvanced ? 1 : 0;
-    DDX_Radio(pDX, 1018, m_nMethod);
+        m_nMethod = app.GetChoices().m_bAdvanced ? 1 : 0;
+    DDX_Radio(pDX, IDC_QUICK, m_nMethod);
     if (pDX->m_bSaveAndValidate)
-        app.m_bAdvanced = m_nMethod == 1;
+        app.GetChoices().m_bAdvanced = m_nMethod == 1;
 }
 
 void CDlgMethod::RefreshTexts()
 {
-    CInstallApp& app = GetWizardApp();
-    SetDlgItemText(1021, app.LoadText(IDS_METHOD).c_str());
-    SetDlgItemText(1018, app.LoadText(IDS_QUICK).c_str());
-    SetDlgItemText(1019, app.LoadText(IDS_ADVANCED).c_str());
+    IWizardContext& app = GetWizardContext();
+    SetDlgItemText(IDC_METHOD_GROUP, app.LoadText(IDS_METHOD).c_str());
+    SetDlgItemText(IDC_QUICK, app.LoadText(IDS_QUICK).c_str());
+    SetDlgItemText(IDC_ADVANCED, app.LoadText(IDS_ADVANCED).c_str());
     SetStatusText(IDS_CLICK_CONTINUE, IDS_NEXT);
 }
 
 const PAGE_LAYOUT* CDlgMethod::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{1021, PAGE_GROW_X}, {1018, PAGE_GROW_X}, {1019, PAGE_GROW_X},
-                                       {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_METHOD_GROUP, PAGE_GROW_X}, {IDC_QUICK, PAGE_GROW_X}, {IDC_ADVANCED, PAGE_GROW_X},
+                                       {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }
@@ -184,15 +187,15 @@ const PAGE_LAYOUT* CDlgMethod::GetPageLayout(size_t& count) const
 // Folder page.
 
 BEGIN_MESSAGE_MAP(CDlgFolder, CWizardPage)
-    ON_CONTROL(BN_CLICKED, 1006, OnBrowse)
+    ON_CONTROL(BN_CLICKED, IDC_BROWSE, OnBrowse)
 END_MESSAGE_MAP()
 
 void CDlgFolder::DoDataExchange(CDataExchange* pDX)
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     if (!pDX->m_bSaveAndValidate)
-        m_strFolder = app.m_strInstallFolder;
-    DDX_Text(pDX, 1007, m_strFolder);
+        m_strFolder = app.GetChoices().m_strInstallFolder;
+    DDX_Text(pDX, IDC_FOLDER, m_strFolder);
     DDV_MaxChars(pDX, m_strFolder, MAX_FOLDER_CHARS);
     if (!pDX->m_bSaveAndValidate || pDX->m_bFailed)
         return;
@@ -203,16 +206,16 @@ void CDlgFolder::DoDataExchange(CDataExchange* pDX)
         pDX->Fail();
         return;
     }
-    app.m_strInstallFolder = m_strFolder;
+    app.GetChoices().m_strInstallFolder = m_strFolder;
 }
 
 BOOL CDlgFolder::OnInitDialog()
 {
     CWizardPage::OnInitDialog();
-    if (GetWizardApp().GetInstallStatus() != INSTALL_STATUS_NONE) {
-        ::EnableWindow(GetDlgItem(1009), FALSE);
-        ::EnableWindow(GetDlgItem(1006), FALSE);
-        SendDlgItemMessage(1007, EM_SETREADONLY, TRUE);
+    if (GetWizardContext().GetInstallStatus() != INSTALL_STATUS_NONE) {
+        ::EnableWindow(GetDlgItem(IDC_FOLDER_LABEL), FALSE);
+        ::EnableWindow(GetDlgItem(IDC_BROWSE), FALSE);
+        SendDlgItemMessage(IDC_FOLDER, EM_SETREADONLY, TRUE);
     }
     return TRUE;
 }
@@ -221,43 +224,43 @@ void CDlgFolder::OnBrowse()
 {
     if (!UpdateData(true))
         return;
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     const std::string sub = PublisherSubFolder();
     if (UseSystemFolderBrowser()) {
-        std::string folder = app.m_strInstallFolder;
+        std::string folder = app.GetChoices().m_strInstallFolder;
         const std::string title = app.FormatText(IDS_SELECT_FOLDER, app.GetProductName(true));
         const std::string path = BrowseForFolder(false, folder, sub.c_str(), title.c_str(), 0, nullptr);
         if (path.empty())
             return;
-        app.m_strInstallFolder = path;
+        app.GetChoices().m_strInstallFolder = path;
     } else {
         CQuFolderDialog dlg(false, m_pParentWnd);
         dlg.m_bLocalOnly = true;
         dlg.m_strTitle = app.LoadText(IDS_BROWSE);
         dlg.m_strOkText = app.LoadText(IDS_OK);
         dlg.m_strCancelText = app.LoadText(IDS_CANCEL);
-        dlg.m_strFolder = app.m_strInstallFolder;
+        dlg.m_strFolder = app.GetChoices().m_strInstallFolder;
         dlg.m_strSubFolder = sub;
         if (dlg.DoModal() != IDOK)
             return;
-        app.m_strInstallFolder = dlg.m_strPath;
+        app.GetChoices().m_strInstallFolder = dlg.m_strPath;
     }
     UpdateData(false);
 }
 
 void CDlgFolder::RefreshTexts()
 {
-    CInstallApp& app = GetWizardApp();
-    SetDlgItemText(1008, app.LoadText(IDS_FOLDER_SELECTION).c_str());
-    SetDlgItemText(1009, app.FormatText(IDS_SELECT_FOLDER, app.GetProductName(true)).c_str());
-    SetDlgItemText(1006, (app.LoadText(IDS_BROWSE) + "...").c_str());
+    IWizardContext& app = GetWizardContext();
+    SetDlgItemText(IDC_FOLDER_GROUP, app.LoadText(IDS_FOLDER_SELECTION).c_str());
+    SetDlgItemText(IDC_FOLDER_LABEL, app.FormatText(IDS_SELECT_FOLDER, app.GetProductName(true)).c_str());
+    SetDlgItemText(IDC_BROWSE, (app.LoadText(IDS_BROWSE) + "...").c_str());
     SetStatusText(IDS_CLICK_CONTINUE, IDS_NEXT);
 }
 
 const PAGE_LAYOUT* CDlgFolder::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{1008, PAGE_GROW_X}, {1009, PAGE_GROW_X}, {1007, PAGE_GROW_X},
-                                       {1006, PAGE_MOVE_X}, {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_FOLDER_GROUP, PAGE_GROW_X}, {IDC_FOLDER_LABEL, PAGE_GROW_X}, {IDC_FOLDER, PAGE_GROW_X},
+                                       {IDC_BROWSE, PAGE_MOVE_X}, {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }
@@ -265,8 +268,8 @@ const PAGE_LAYOUT* CDlgFolder::GetPageLayout(size_t& count) const
 // Shortcut page.
 
 BEGIN_MESSAGE_MAP(CDlgShortcut, CWizardPage)
-    ON_CONTROL(BN_CLICKED, 1006, OnBrowse)
-    ON_CONTROL(BN_CLICKED, 1011, OnMenuShortcutClicked)
+    ON_CONTROL(BN_CLICKED, IDC_BROWSE, OnBrowse)
+    ON_CONTROL(BN_CLICKED, IDC_MENU_SHORTCUT, OnMenuShortcutClicked)
 END_MESSAGE_MAP()
 
 BOOL CDlgShortcut::OnInitDialog()
@@ -280,49 +283,49 @@ BOOL CDlgShortcut::OnInitDialog()
 
 void CDlgShortcut::DoDataExchange(CDataExchange* pDX)
 {
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     if (!pDX->m_bSaveAndValidate) {
-        m_bDesktop = app.m_bDesktopShortcut;
-        m_bStartMenu = app.m_bStartMenuShortcut;
+        m_bDesktop = app.GetChoices().m_bDesktopShortcut;
+        m_bStartMenu = app.GetChoices().m_bStartMenuShortcut;
         char relative[MAX_PATH] = {};
         m_strRelativeFolder.clear();
         if (PathRelativePathToA(relative, m_strStartMenuRoot.c_str(), FILE_ATTRIBUTE_DIRECTORY,
-                                app.m_strStartMenuFolder.c_str(), FILE_ATTRIBUTE_DIRECTORY) &&
+                                app.GetChoices().m_strStartMenuFolder.c_str(), FILE_ATTRIBUTE_DIRECTORY) &&
             lstrcmpA(relative, ".") != 0) {
             char canonical[MAX_PATH] = {};
             if (PathCanonicalizeA(canonical, relative))
                 m_strRelativeFolder = canonical;
         }
     }
-    DDX_CheckFlag(pDX, 1010, m_bDesktop);
-    DDX_CheckFlag(pDX, 1011, m_bStartMenu);
-    DDX_Text(pDX, 1007, m_strRelativeFolder);
+    DDX_CheckFlag(pDX, IDC_DESKTOP_SHORTCUT, m_bDesktop);
+    DDX_CheckFlag(pDX, IDC_MENU_SHORTCUT, m_bStartMenu);
+    DDX_Text(pDX, IDC_FOLDER, m_strRelativeFolder);
     DDV_MaxChars(pDX, m_strRelativeFolder, MAX_FOLDER_CHARS);
     DDV_MaxChars(pDX, m_strRelativeFolder, MAX_FOLDER_CHARS);
     if (pDX->m_bSaveAndValidate && !pDX->m_bFailed) {
-        app.m_bDesktopShortcut = m_bDesktop;
-        app.m_bStartMenuShortcut = m_bStartMenu;
+        app.GetChoices().m_bDesktopShortcut = m_bDesktop;
+        app.GetChoices().m_bStartMenuShortcut = m_bStartMenu;
         char combined[MAX_PATH] = {};
         if (PathCombineA(combined, m_strStartMenuRoot.c_str(), m_strRelativeFolder.c_str()))
-            app.m_strStartMenuFolder = combined;
+            app.GetChoices().m_strStartMenuFolder = combined;
     }
 }
 
 void CDlgShortcut::OnMenuShortcutClicked()
 {
-    const bool enable = IsDlgButtonChecked(1011) == BST_CHECKED;
-    ::EnableWindow(GetDlgItem(1007), enable);
-    ::EnableWindow(GetDlgItem(1006), enable);
+    const bool enable = IsDlgButtonChecked(IDC_MENU_SHORTCUT) == BST_CHECKED;
+    ::EnableWindow(GetDlgItem(IDC_FOLDER), enable);
+    ::EnableWindow(GetDlgItem(IDC_BROWSE), enable);
 }
 
 void CDlgShortcut::OnBrowse()
 {
     if (!UpdateData(true))
         return;
-    CInstallApp& app = GetWizardApp();
+    IWizardContext& app = GetWizardContext();
     const std::string sub = app.GetShortProductName();
     if (UseSystemFolderBrowser()) {
-        std::string folder = app.m_strStartMenuFolder;
+        std::string folder = app.GetChoices().m_strStartMenuFolder;
         std::string relative;
         const std::string title = app.LoadText(IDS_MENU_SHORTCUT);
         const std::string path =
@@ -330,13 +333,13 @@ void CDlgShortcut::OnBrowse()
         if (path.empty())
             return;
         m_strRelativeFolder = relative;
-        app.m_strStartMenuFolder = path;
+        app.GetChoices().m_strStartMenuFolder = path;
     } else {
         CQuFolderDialog dlg(false, m_pParentWnd);
         dlg.m_strTitle = app.LoadText(IDS_BROWSE);
         dlg.m_strOkText = app.LoadText(IDS_OK);
         dlg.m_strCancelText = app.LoadText(IDS_CANCEL);
-        dlg.m_strFolder = app.m_strStartMenuFolder;
+        dlg.m_strFolder = app.GetChoices().m_strStartMenuFolder;
         dlg.m_strSubFolder = sub;
         dlg.m_strRoot = SpecialFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS);
         if (dlg.DoModal() != IDOK)
@@ -345,26 +348,26 @@ void CDlgShortcut::OnBrowse()
         char combined[MAX_PATH] = {};
         if (!PathCombineA(combined, dlg.m_strRoot.c_str(), dlg.m_strPath.c_str()))
             return;
-        app.m_strStartMenuFolder = combined;
+        app.GetChoices().m_strStartMenuFolder = combined;
     }
     UpdateData(false);
 }
 
 void CDlgShortcut::RefreshTexts()
 {
-    CInstallApp& app = GetWizardApp();
-    SetDlgItemText(1012, app.LoadText(IDS_START_MENU).c_str());
-    SetDlgItemText(1011, app.LoadText(IDS_MENU_SHORTCUT).c_str());
-    SetDlgItemText(1006, (app.LoadText(IDS_BROWSE) + "...").c_str());
-    SetDlgItemText(1010, app.LoadText(IDS_DESKTOP_SHORTCUT).c_str());
+    IWizardContext& app = GetWizardContext();
+    SetDlgItemText(IDC_MENU_GROUP, app.LoadText(IDS_START_MENU).c_str());
+    SetDlgItemText(IDC_MENU_SHORTCUT, app.LoadText(IDS_MENU_SHORTCUT).c_str());
+    SetDlgItemText(IDC_BROWSE, (app.LoadText(IDS_BROWSE) + "...").c_str());
+    SetDlgItemText(IDC_DESKTOP_SHORTCUT, app.LoadText(IDS_DESKTOP_SHORTCUT).c_str());
     SetStatusText(IDS_CLICK_CONTINUE, IDS_NEXT);
 }
 
 const PAGE_LAYOUT* CDlgShortcut::GetPageLayout(size_t& count) const
 {
-    static const PAGE_LAYOUT rows[] = {{1012, PAGE_GROW_X}, {1011, PAGE_GROW_X}, {1007, PAGE_GROW_X},
-                                       {1006, PAGE_MOVE_X}, {1010, PAGE_GROW_X},
-                                       {IDC_STATUS_LINE, PAGE_GROW_X | PAGE_MOVE_Y}};
+    static const PAGE_LAYOUT rows[] = {{IDC_MENU_GROUP, PAGE_GROW_X}, {IDC_MENU_SHORTCUT, PAGE_GROW_X}, {IDC_FOLDER, PAGE_GROW_X},
+                                       {IDC_BROWSE, PAGE_MOVE_X}, {IDC_DESKTOP_SHORTCUT, PAGE_GROW_X},
+                                       {IDC_STATUS, PAGE_GROW_X | PAGE_MOVE_Y}};
     count = sizeof rows / sizeof rows[0];
     return rows;
 }

@@ -3,6 +3,7 @@
 
 #include "Controls.h"
 #include "WizardPage.h"
+#include "resource.h"
 
 #include <commctrl.h>
 
@@ -29,7 +30,7 @@ private:
 
 class CDlgLanguage : public CWizardPage {
 public:
-    explicit CDlgLanguage(CWnd* pParent = nullptr) : CWizardPage(132, pParent) {}
+    explicit CDlgLanguage(CWnd* pParent = nullptr) : CWizardPage(IDD_LANGUAGE_PAGE, pParent) {}
     CComboBoxEx m_comboLanguage;
     ImageList m_imageList;
 
@@ -45,7 +46,7 @@ protected:
 
 class CDlgMethod : public CWizardPage {
 public:
-    explicit CDlgMethod(CWnd* pParent = nullptr) : CWizardPage(136, pParent) {}
+    explicit CDlgMethod(CWnd* pParent = nullptr) : CWizardPage(IDD_METHOD_PAGE, pParent) {}
     int m_nMethod = -1;  // 0 quick, 1 advanced
 
     void RefreshTexts() override;
@@ -57,7 +58,7 @@ protected:
 
 class CDlgFolder : public CWizardPage {
 public:
-    explicit CDlgFolder(CWnd* pParent = nullptr) : CWizardPage(133, pParent) {}
+    explicit CDlgFolder(CWnd* pParent = nullptr) : CWizardPage(IDD_FOLDER_PAGE, pParent) {}
     std::string m_strFolder;
 
     BOOL OnInitDialog() override;
@@ -72,7 +73,7 @@ protected:
 
 class CDlgShortcut : public CWizardPage {
 public:
-    explicit CDlgShortcut(CWnd* pParent = nullptr) : CWizardPage(134, pParent) {}
+    explicit CDlgShortcut(CWnd* pParent = nullptr) : CWizardPage(IDD_SHORTCUT_PAGE, pParent) {}
     bool m_bDesktop = false;
     bool m_bStartMenu = false;
     std::string m_strRelativeFolder;  // relative to m_strStartMenuRoot

@@ -36,5 +36,3 @@ constexpr int IDS_FOLDER_LINE = 1123;
 constexpr int IDS_MENU_LINE = 1124;
 constexpr int IDS_DESKTOP_LINE = 1125;
 
-// Every page's status line.
-constexpr int IDC_STATUS_LINE = 1003;

@@ -1,6 +1,7 @@
 #include "QuickInstall.h"
 
 #include "WindowDriver.h"
+#include "resource.h"
 
 #include <atomic>
 #include <thread>
@@ -9,12 +10,6 @@ namespace {
 
 constexpr int ID_NEXT = IDOK;
 constexpr int ID_EXIT = IDCANCEL;
-constexpr int ID_BACK = 3;
-constexpr int ID_BROWSE = 1006;
-constexpr int ID_FOLDER_PATH = 50001;
-constexpr int ID_LOG_BOX = 1015;
-constexpr int ID_ADVANCED = 1019;
-constexpr int ID_LANGUAGE_LIST = 1023;
 constexpr UINT ID_ABOUT_ENTRY = 0x10;
 
 bool Enabled(HWND frame, int id) { return IsWindowEnabled(GetDlgItem(frame, id)) != FALSE; }
@@ -103,9 +98,9 @@ QuickInstallResult RunQuickInstallation(const std::string& setupExe,
         if (walk.languageItem >= 0) {
             // As a user does it: the list's selection changes, and its page hears of it.
             const HWND page = CurrentPage(frame);
-            const HWND list = GetDlgItem(page, ID_LANGUAGE_LIST);
+            const HWND list = GetDlgItem(page, IDC_LANGUAGE_LIST);
             result.bWalked = SendMessageA(list, CB_SETCURSEL, walk.languageItem, 0) == walk.languageItem;
-            result.languageMessage = SendAndAnswer(page, WM_COMMAND, MAKEWPARAM(ID_LANGUAGE_LIST, CBN_SELCHANGE),
+            result.languageMessage = SendAndAnswer(page, WM_COMMAND, MAKEWPARAM(IDC_LANGUAGE_LIST, CBN_SELCHANGE),
                                                    reinterpret_cast<LPARAM>(list), frame);
         }
         // The About box first: closing it gives the activation back to the frame, so the language page is
@@ -117,7 +112,7 @@ QuickInstallResult RunQuickInstallation(const std::string& setupExe,
         notify(frame, "language");
         Press(frame, ID_NEXT);
         if (walk.bAdvanced)
-            SendMessageA(GetDlgItem(CurrentPage(frame), ID_ADVANCED), BM_CLICK, 0, 0);
+            SendMessageA(GetDlgItem(CurrentPage(frame), IDC_ADVANCED), BM_CLICK, 0, 0);
         notify(frame, "method");
         Press(frame, ID_NEXT);
         if (walk.bAdvanced) {
@@ -126,10 +121,10 @@ QuickInstallResult RunQuickInstallation(const std::string& setupExe,
                 // The folder tree dialog fills its path once it has walked to the folder; the system browser
                 // has no such box and is taken as it comes up.
                 const auto ready = [](HWND dialog) {
-                    const HWND path = GetDlgItem(dialog, ID_FOLDER_PATH);
+                    const HWND path = GetDlgItem(dialog, IDC_FOLDER_PATH);
                     return !path || !GetWindowTextString(path).empty();
                 };
-                result.bWalked &= VisitDialog(frame, GetDlgItem(CurrentPage(frame), ID_BROWSE), BM_CLICK, 0,
+                result.bWalked &= VisitDialog(frame, GetDlgItem(CurrentPage(frame), IDC_BROWSE), BM_CLICK, 0,
                                               "browse", IDCANCEL, ready, notify);
             }
             Press(frame, ID_NEXT);
@@ -142,9 +137,9 @@ QuickInstallResult RunQuickInstallation(const std::string& setupExe,
             PostMessageA(frame, WM_COMMAND, MAKEWPARAM(ID_NEXT, BN_CLICKED), 0);
             WaitUntil([frame] { return !Enabled(frame, ID_EXIT); }, 5000);
             WaitUntil([frame] { return Enabled(frame, ID_EXIT); }, 120000);
-            result.log = GetWindowTextString(FindDescendant(frame, ID_LOG_BOX));
+            result.log = GetWindowTextString(FindDescendant(frame, IDC_LOG));
             // Only a completed installation disables Back on the progress page.
-            result.bCompleted = Enabled(frame, ID_NEXT) && !Enabled(frame, ID_BACK);
+            result.bCompleted = Enabled(frame, ID_NEXT) && !Enabled(frame, IDC_BACK);
             notify(frame, "log");
             if (result.bCompleted) {
                 Press(frame, ID_NEXT);

@@ -66,7 +66,8 @@ TEST_F(FailedRunWithoutBackups, KeepsATakenOverSharedFileAndAnExistingFileTheExt
     const std::string archive = BuildArchive(files);
     m_sequence.m_archive = WithChecksum(archive.substr(0, archive.size() - 2000));
     EXPECT_FALSE(m_sequence.RunInstallSequence());
-    EXPECT_EQ(m_sequence.GetFailureKind(), 6);
+    // old.txt, which cannot be backed up, fails before the archive's end is reached.
+    EXPECT_EQ(m_sequence.GetFailureKind(), 1);
     EXPECT_EQ(ReadFileBytes(m_shared), "the users' settings");
     EXPECT_EQ(ReadFileBytes(m_install + "\\old.txt"), "the user's old file");
     EXPECT_EQ(ListFiles(m_install), std::vector<std::string>{"old.txt"});
@@ -79,6 +80,47 @@ TEST_F(FailedRunWithoutBackups, KeepsATakenOverSharedFileWhenVerificationFails)
     EXPECT_EQ(m_sequence.GetFailureKind(), 3);
     EXPECT_EQ(ReadFileBytes(m_shared), "the users' settings");
     EXPECT_EQ(ListFiles(m_install), std::vector<std::string>{"old.txt"});
+}
+
+// An existing file whose backup cannot be made is never replaced: its entry fails with the backup's error
+// before anything is written, whatever fails later would otherwise have deleted it with no backup to restore.
+TEST_F(FailedRunWithoutBackups, AnExistingFileThatCannotBeBackedUpIsNotReplaced)
+{
+    NoTemporaryFolder noTemp(m_root + "\\missing");
+    for (const bool laterFailure : {true, false}) {
+        SCOPED_TRACE(laterFailure);
+        std::vector<TestFile> files = {{"<InstallPath>\\old.txt", "new"}};
+        if (laterFailure)
+            files.push_back({"<InstallPath>\\a.txt", "a", true, 0, true, 1});
+        EXPECT_FALSE(Run(files));
+        EXPECT_EQ(m_sequence.GetFailureKind(), 1);
+        EXPECT_EQ(m_progress.status.rfind("Installation failed (Error Code 1:0000", 0), 0u) << m_progress.status;
+        EXPECT_NE(m_progress.log.find("old.txt\"...Failed"), std::string::npos) << m_progress.log;
+        EXPECT_EQ(ReadFileBytes(m_install + "\\old.txt"), "the user's old file");
+        EXPECT_EQ(ListFiles(m_install), std::vector<std::string>{"old.txt"});
+    }
+}
+
+// Written in place (no room for a temporary name in the folder), a file that cannot be opened keeps its
+// attributes: it is still the user's file, and the rollback leaves it as it is.
+TEST_F(InstallSequence, AFailedInPlaceOpenKeepsTheReadOnlyAttribute)
+{
+    m_install = m_root + "\\" + std::string(246 - m_root.size(), 'f');
+    ASSERT_EQ(m_install.size(), 247u);
+    m_app.m_strInstallFolder = m_install;
+    const std::string file = m_install + "\\a.txt";
+    ASSERT_TRUE(CreateDirectoryA(m_install.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(file, "the user's"));
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    {
+        FileHandle held(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(Run({{"<InstallPath>\\a.txt", "new"}}));
+    }
+    EXPECT_EQ(m_progress.status, "Installation failed (Error Code 1:00000020).");
+    EXPECT_NE(GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_EQ(ReadFileBytes(file), "the user's");
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(InstallSequence, ADestinationLongerThanAPathFailsBeforeAnyFileIsWritten)
@@ -222,6 +264,23 @@ TEST_F(InstallSequence, ALinkBelowAPlaceholderFolderFailsTheEntryBeforeAnythingG
     // Access goes to an item itself, never through a link.
     EXPECT_FALSE(GrantUsersAccess(link.c_str(), GENERIC_READ, 0));
     EXPECT_TRUE(GrantUsersAccess(elsewhere.c_str(), GENERIC_READ, 0));
+}
+
+// A second name of a file elsewhere on the volume (a hard link a standard user may put where shared data
+// goes) would lead a write in place and the access granted to shared data to that file: the entry fails
+// before anything reaches it.
+TEST_F(InstallSequence, AFileWithASecondNameFailsTheEntryBeforeAnythingReachesIt)
+{
+    const std::string target = m_root + "\\not-theirs.dat";
+    ASSERT_TRUE(WriteFileBytes(target, "someone else's"));
+    ASSERT_TRUE(CreateDirectoryA(m_install.c_str(), nullptr));
+    ASSERT_TRUE(CreateHardLinkA((m_install + "\\shared.dat").c_str(), target.c_str(), nullptr));
+    for (const int kind : {3, 0}) {
+        EXPECT_FALSE(Run({{"<InstallPath>\\a.txt", "a"}, {"<InstallPath>\\shared.dat", "shipped", true, kind}}));
+        EXPECT_EQ(m_progress.status, "Installation failed (Error Code 1:00000780).") << kind;
+        EXPECT_EQ(ReadFileBytes(target), "someone else's");
+        EXPECT_EQ(ListFiles(m_install), std::vector<std::string>{"shared.dat"});
+    }
 }
 
 }  // namespace

@@ -368,16 +368,36 @@ TEST_F(UsersAccess, WithoutTheNewerFunctions)
 
 namespace {
 std::vector<std::string> g_written;
-std::string g_writtenPath;
+std::string g_writtenItem;
 
-BOOL WINAPI RecordingSetFileSecurityA(LPCSTR path, SECURITY_INFORMATION info, PSECURITY_DESCRIPTOR descriptor)
+// Volume and file index: which item a handle or path names.
+std::string ItemIdentity(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(handle, &info))
+        return "none";
+    return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+           std::to_string(info.nFileIndexLow);
+}
+
+std::string ItemIdentity(const std::string& path)
+{
+    const HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const std::string identity = ItemIdentity(handle);
+    CloseHandle(handle);
+    return identity;
+}
+
+BOOL WINAPI RecordingSetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION info,
+                                             PSECURITY_DESCRIPTOR descriptor)
 {
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     PACL dacl = nullptr;
     GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
     g_written = info == DACL_SECURITY_INFORMATION && present ? DescribeAces(dacl) : std::vector<std::string>{};
-    g_writtenPath = path;
+    g_writtenItem = ItemIdentity(object);
     return TRUE;
 }
 }  // namespace
@@ -393,13 +413,35 @@ TEST_F(UsersAccess, RealFilesAndFolders)
     EXPECT_EQ(ReadFileBytes(file), "data");
 
     // What is written: the file's DACL as read, with the one Users ACE.
-    Functions().SetFileSecurityA.pfn = RecordingSetFileSecurityA;
+    Functions().SetKernelObjectSecurity.pfn = RecordingSetKernelObjectSecurity;
     g_written.clear();
     EXPECT_TRUE(GrantUsersAccess(file.c_str(), USERS_DATA_ACCESS, 0));
-    EXPECT_EQ(g_writtenPath, file);
+    // Written through the handle that was checked.
+    EXPECT_EQ(g_writtenItem, ItemIdentity(file));
     int users = 0;
     for (const std::string& ace : g_written)
         users += ace.find(USERS) != std::string::npos;
     EXPECT_EQ(users, 1);
     EXPECT_NE(std::find(g_written.begin(), g_written.end(), Ace("A", 0, USERS_DATA_ACCESS, USERS)), g_written.end());
+}
+
+TEST_F(UsersAccess, AFileWithASecondNameIsRefused)
+{
+    // A hard link that a standard user put where the shared file goes would lead the grant to their target.
+    const std::string folder = FreshFolder("security-link");
+    const std::string target = folder + "\\not-theirs.dat";
+    const std::string link = folder + "\\shared.dat";
+    ASSERT_TRUE(WriteFileBytes(target, "data"));
+    ASSERT_TRUE(CreateHardLinkA(link.c_str(), target.c_str(), nullptr));
+    Functions().SetKernelObjectSecurity.pfn = RecordingSetKernelObjectSecurity;
+    g_writtenItem.clear();
+    for (const std::string& path : {link, target}) {
+        SetLastError(0);
+        EXPECT_FALSE(GrantUsersAccess(path.c_str(), USERS_DATA_ACCESS, 0)) << path;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANT_ACCESS_FILE)) << path;
+    }
+    EXPECT_EQ(g_writtenItem, "");
+    ASSERT_TRUE(DeleteFileA(link.c_str()));
+    EXPECT_TRUE(GrantUsersAccess(target.c_str(), USERS_DATA_ACCESS, 0));
+    EXPECT_EQ(g_writtenItem, ItemIdentity(target));
 }

@@ -14,6 +14,7 @@
 
 #include "WindowDriver.h"
 #include "WindowPicture.h"
+#include "resource.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -67,7 +68,7 @@ int main(int argc, char** argv)
             if (GetWindow(window, GW_OWNER))
                 std::printf("wizard: %s dialog '%s'\n", step, GetWindowTextString(window).c_str());
             else
-                std::printf("wizard: %s page, buttons '%s' '%s' '%s'\n", step, GetItemText(window, 3).c_str(),
+                std::printf("wizard: %s page, buttons '%s' '%s' '%s'\n", step, GetItemText(window, IDC_BACK).c_str(),
                             GetItemText(window, IDOK).c_str(), GetItemText(window, IDCANCEL).c_str());
             if (!shots.empty()) {
                 const std::string path = shots + "\\" + step + ".bmp";

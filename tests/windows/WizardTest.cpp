@@ -1,6 +1,7 @@
 // The installer's wizard in process: the real frame and pages from the installer's resources, driven by
 // control ids from the test thread while the wizard runs modally on a thread of its own.
 #include "DialogTestSupport.h"
+#include "InstallApp.h"
 #include "InstallDlg.h"
 #include "Languages.h"
 #include "MachineSnapshot.h"
@@ -9,6 +10,7 @@
 #include "Texts.h"
 #include "WindowDriver.h"
 #include "WizardTexts.h"
+#include "resource.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -21,8 +23,6 @@
 
 namespace {
 
-constexpr int ID_BACK = 3;
-constexpr int ID_STATUS = 1003;
 
 std::string Trimmed(std::string text)
 {
@@ -82,7 +82,7 @@ protected:
     }
     void SetMethod(bool advanced)
     {
-        CheckRadioButton(Page(PAGE_METHOD), 1018, 1019, advanced ? 1019 : 1018);
+        CheckRadioButton(Page(PAGE_METHOD), IDC_QUICK, IDC_ADVANCED, advanced ? IDC_ADVANCED : IDC_QUICK);
     }
 
     CInstallApp m_app;
@@ -100,8 +100,8 @@ TEST_F(Wizard, NextAndBackFollowTheMoveTablesInBothModes)
         bool advanced;
         int button, page;
     } steps[] = {
-        {false, IDOK, 1}, {false, IDOK, 4}, {false, ID_BACK, 1}, {true, IDOK, 2},   {true, IDOK, 3},
-        {true, IDOK, 4},  {true, ID_BACK, 3}, {true, ID_BACK, 2}, {true, ID_BACK, 1}, {false, ID_BACK, 0},
+        {false, IDOK, 1}, {false, IDOK, 4}, {false, IDC_BACK, 1}, {true, IDOK, 2},   {true, IDOK, 3},
+        {true, IDOK, 4},  {true, IDC_BACK, 3}, {true, IDC_BACK, 2}, {true, IDC_BACK, 1}, {false, IDC_BACK, 0},
     };
     for (const auto& s : steps) {
         if (m_dlg.m_nCurrentPage == PAGE_METHOD)
@@ -136,14 +136,14 @@ TEST_F(Wizard, ButtonsAndStatusLinePerPage)
         if (p.page == PAGE_METHOD)
             SetMethod(true);
         EXPECT_EQ(GetItemText(m_hwnd, IDOK), p.next) << p.page;
-        EXPECT_EQ(GetItemText(m_hwnd, ID_BACK), "<  Back");
+        EXPECT_EQ(GetItemText(m_hwnd, IDC_BACK), "<  Back");
         EXPECT_EQ(GetItemText(m_hwnd, IDCANCEL), "Cancel");
-        EXPECT_EQ(Enabled(ID_BACK), p.back) << p.page;
+        EXPECT_EQ(Enabled(IDC_BACK), p.back) << p.page;
         EXPECT_TRUE(Enabled(IDOK));
         EXPECT_TRUE(Enabled(IDCANCEL));
         EXPECT_EQ(DefaultButton(), IDOK);
         EXPECT_EQ(FocusOf(Thread()), GetDlgItem(m_hwnd, IDOK));
-        EXPECT_EQ(PageText(p.page, ID_STATUS), p.status) << p.page;
+        EXPECT_EQ(PageText(p.page, IDC_STATUS), p.status) << p.page;
     }
 }
 
@@ -155,7 +155,7 @@ TEST_F(Wizard, TheFrameGrowsToTheLargestPageAndEveryPageFillsTheArea)
         MapDialogRect(m_hwnd, &rc);
         return rc;
     };
-    const RECT panel = GetItemRect(m_hwnd, 1005);
+    const RECT panel = GetItemRect(m_hwnd, IDC_PANEL);
     const RECT page = dlu(278, 112);
     for (int i = 0; i < PAGE_COUNT; ++i) {
         RECT rc = {};
@@ -164,7 +164,7 @@ TEST_F(Wizard, TheFrameGrowsToTheLargestPageAndEveryPageFillsTheArea)
         EXPECT_EQ(rc.left, panel.right) << i;
         EXPECT_EQ(rc.top, 0) << i;
         EXPECT_EQ(rc.right - rc.left, page.right) << i;
-        EXPECT_EQ(rc.bottom - rc.top, GetItemRect(m_hwnd, 1002).top) << i;
+        EXPECT_EQ(rc.bottom - rc.top, GetItemRect(m_hwnd, IDC_SEPARATOR).top) << i;
     }
     const SIZE client = GetClientSize(m_hwnd);
     EXPECT_EQ(client.cx, panel.right + page.right);
@@ -172,10 +172,10 @@ TEST_F(Wizard, TheFrameGrowsToTheLargestPageAndEveryPageFillsTheArea)
     // The buttons keep their distance to the right edge; the separator spans the new width.
     const RECT exitButton = GetItemRect(m_hwnd, IDCANCEL);
     EXPECT_EQ(client.cx - exitButton.left, dlu(273, 0).right - dlu(216, 0).right);
-    EXPECT_NEAR(GetItemRect(m_hwnd, 1002).right, client.cx, 2);
-    EXPECT_EQ(GetItemRect(m_hwnd, 1002).top, GetItemRect(m_hwnd, 1005).bottom);
+    EXPECT_NEAR(GetItemRect(m_hwnd, IDC_SEPARATOR).right, client.cx, 2);
+    EXPECT_EQ(GetItemRect(m_hwnd, IDC_SEPARATOR).top, GetItemRect(m_hwnd, IDC_PANEL).bottom);
     // The language page (251 by 84) grew by 27 by 28 units: its status line moved down with it.
-    const RECT status = GetItemRect(Page(PAGE_LANGUAGE), ID_STATUS);
+    const RECT status = GetItemRect(Page(PAGE_LANGUAGE), IDC_STATUS);
     EXPECT_EQ(status.top, dlu(0, 69).bottom + page.bottom - dlu(0, 84).bottom);
 }
 
@@ -183,7 +183,7 @@ TEST_F(Wizard, TheLanguageListOffersElevenLanguagesInOrderWithTheCurrentOneSelec
 {
     m_app.m_nLanguage = 11;  // Italian
     Open();
-    const HWND combo = GetDlgItem(Page(PAGE_LANGUAGE), 1023);
+    const HWND combo = GetDlgItem(Page(PAGE_LANGUAGE), IDC_LANGUAGE_LIST);
     const std::vector<LPARAM> expected = {0, 1, 2, 3, 11, 4, 5, 14, 7, 9, 10};
     std::vector<LPARAM> data;
     const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
@@ -203,28 +203,28 @@ TEST_F(Wizard, ChoosingALanguageRetextsTheFrameAndEveryPageAtOnce)
 {
     Open();
     Press(IDOK);
-    Press(ID_BACK);
-    const bool backBefore = Enabled(ID_BACK), nextBefore = Enabled(IDOK);
-    const HWND combo = GetDlgItem(Page(PAGE_LANGUAGE), 1023);
+    Press(IDC_BACK);
+    const bool backBefore = Enabled(IDC_BACK), nextBefore = Enabled(IDOK);
+    const HWND combo = GetDlgItem(Page(PAGE_LANGUAGE), IDC_LANGUAGE_LIST);
     SendMessageA(combo, CB_SETCURSEL, 0, 0);  // French, first in the list
-    SendMessageA(Page(PAGE_LANGUAGE), WM_COMMAND, MAKEWPARAM(1023, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    SendMessageA(Page(PAGE_LANGUAGE), WM_COMMAND, MAKEWPARAM(IDC_LANGUAGE_LIST, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
     ASSERT_EQ(m_app.m_nLanguage, LANGUAGE_FRENCH);
     const auto french = [](int id) { return LoadLanguageText(LANGUAGE_FRENCH, id); };
     EXPECT_EQ(GetWindowTextString(m_hwnd), m_app.GetTitle(true));
     EXPECT_NE(GetWindowTextString(m_hwnd).find("Plankora"), std::string::npos);
     EXPECT_EQ(GetItemText(m_hwnd, IDOK), french(1006) + "  >");
-    EXPECT_EQ(GetItemText(m_hwnd, ID_BACK), "<  " + french(1005));
+    EXPECT_EQ(GetItemText(m_hwnd, IDC_BACK), "<  " + french(1005));
     EXPECT_EQ(GetItemText(m_hwnd, IDCANCEL), french(1002));
     char about[256] = {};
     GetMenuStringA(GetSystemMenu(m_hwnd, FALSE), 0x10, about, sizeof about, MF_BYCOMMAND);
     EXPECT_EQ(std::string(about), "&" + FormatMessageText(french(1003), french(1000)) + "...");
-    EXPECT_EQ(PageText(PAGE_LANGUAGE, 1022), french(1014));
-    EXPECT_EQ(PageText(PAGE_METHOD, 1018), french(1016));
-    EXPECT_EQ(PageText(PAGE_FOLDER, 1006), french(1008) + "...");
-    EXPECT_EQ(PageText(PAGE_SHORTCUT, 1010), french(1113));
-    EXPECT_EQ(PageText(PAGE_PROGRESS, ID_STATUS), FormatMessageText(french(1108), french(1007)));
-    EXPECT_EQ(PageText(PAGE_INFO, ID_STATUS), FormatMessageText(french(1107), french(1004)));
-    EXPECT_EQ(Enabled(ID_BACK), backBefore);
+    EXPECT_EQ(PageText(PAGE_LANGUAGE, IDC_LANGUAGE_LABEL), french(1014));
+    EXPECT_EQ(PageText(PAGE_METHOD, IDC_QUICK), french(1016));
+    EXPECT_EQ(PageText(PAGE_FOLDER, IDC_BROWSE), french(1008) + "...");
+    EXPECT_EQ(PageText(PAGE_SHORTCUT, IDC_DESKTOP_SHORTCUT), french(1113));
+    EXPECT_EQ(PageText(PAGE_PROGRESS, IDC_STATUS), FormatMessageText(french(1108), french(1007)));
+    EXPECT_EQ(PageText(PAGE_INFO, IDC_STATUS), FormatMessageText(french(1107), french(1004)));
+    EXPECT_EQ(Enabled(IDC_BACK), backBefore);
     EXPECT_EQ(Enabled(IDOK), nextBefore);
 }
 
@@ -285,13 +285,13 @@ TEST_F(Wizard, LanguagePageTextsPerInstallationStatus)
         CInstallDlg dlg;
         ModalRun run(dlg);
         ASSERT_NE(run.hwnd, nullptr);
-        EXPECT_EQ(GetItemText(dlg.m_pPages[0]->m_hWnd, 1016), c.state);
-        EXPECT_EQ(GetItemText(dlg.m_pPages[0]->m_hWnd, ID_STATUS), c.line);
+        EXPECT_EQ(GetItemText(dlg.m_pPages[0]->m_hWnd, IDC_INFO), c.state);
+        EXPECT_EQ(GetItemText(dlg.m_pPages[0]->m_hWnd, IDC_STATUS), c.line);
         // The folder of an existing installation cannot be changed.
         const HWND folder = dlg.m_pPages[PAGE_FOLDER]->m_hWnd;
-        EXPECT_EQ((GetWindowLongA(GetDlgItem(folder, 1007), GWL_STYLE) & ES_READONLY) != 0, c.status != 0);
-        EXPECT_EQ(IsWindowEnabled(GetDlgItem(folder, 1006)) != FALSE, c.status == 0);
-        EXPECT_EQ(IsWindowEnabled(GetDlgItem(folder, 1009)) != FALSE, c.status == 0);
+        EXPECT_EQ((GetWindowLongA(GetDlgItem(folder, IDC_FOLDER), GWL_STYLE) & ES_READONLY) != 0, c.status != 0);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(folder, IDC_BROWSE)) != FALSE, c.status == 0);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(folder, IDC_FOLDER_LABEL)) != FALSE, c.status == 0);
         dlg.m_bInstallComplete = true;
         EXPECT_TRUE(run.Cancel());
     }
@@ -303,7 +303,7 @@ TEST_F(Wizard, TheFolderPageRefusesRelativeAndInvalidFoldersAndStays)
     Open();
     GoTo(PAGE_FOLDER);
     for (const char* bad : {"Plankora", "\\Plankora", "C:Plankora", "C:\\Pro|gram"}) {
-        SetItemText(Page(PAGE_FOLDER), 1007, bad);
+        SetItemText(Page(PAGE_FOLDER), IDC_FOLDER, bad);
         PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         char text[512] = {};
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_BAD_PATHNAME, 0,
@@ -313,10 +313,10 @@ TEST_F(Wizard, TheFolderPageRefusesRelativeAndInvalidFoldersAndStays)
         EXPECT_EQ(m_app.m_strInstallFolder, m_root + "\\Product");
     }
     // More than 260 characters: the framework's own message.
-    SetItemText(Page(PAGE_FOLDER), 1007, "C:\\" + std::string(258, 'a'));
+    SetItemText(Page(PAGE_FOLDER), IDC_FOLDER, "C:\\" + std::string(258, 'a'));
     PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_EQ(AnswerMessageBox(Thread(), IDOK, m_hwnd), "Please enter no more than 260 characters.");
-    SetItemText(Page(PAGE_FOLDER), 1007, "\\\\server\\share\\My Folder");
+    SetItemText(Page(PAGE_FOLDER), IDC_FOLDER, "\\\\server\\share\\My Folder");
     Press(IDOK);
     EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_SHORTCUT);
     EXPECT_EQ(m_app.m_strInstallFolder, "\\\\server\\share\\My Folder");
@@ -328,22 +328,22 @@ TEST_F(Wizard, TheStartMenuCheckBoxEnablesItsFolderAndTheRootShowsEmpty)
     Open();
     GoTo(PAGE_SHORTCUT);
     const HWND page = Page(PAGE_SHORTCUT);
-    EXPECT_EQ(GetItemText(page, 1007), "Programs\\Quillon & Partners\\Sarventa 5");
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, 1007)));
+    EXPECT_EQ(GetItemText(page, IDC_FOLDER), "Programs\\Quillon & Partners\\Sarventa 5");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_FOLDER)));
     for (const bool checked : {false, true}) {
-        SendMessageA(GetDlgItem(page, 1011), BM_CLICK, 0, 0);
-        EXPECT_EQ(IsWindowEnabled(GetDlgItem(page, 1007)) != FALSE, checked);
-        EXPECT_EQ(IsWindowEnabled(GetDlgItem(page, 1006)) != FALSE, checked);
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, 1010)));
+        SendMessageA(GetDlgItem(page, IDC_MENU_SHORTCUT), BM_CLICK, 0, 0);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(page, IDC_FOLDER)) != FALSE, checked);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(page, IDC_BROWSE)) != FALSE, checked);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_DESKTOP_SHORTCUT)));
     }
     // A folder equal to the root shows an empty relative folder; saving gives the root back.
     char root[MAX_PATH] = {};
     SHGetSpecialFolderPathA(nullptr, root, CSIDL_COMMON_STARTMENU, FALSE);
-    Press(ID_BACK);
+    Press(IDC_BACK);
     m_app.m_strStartMenuFolder = root;
     Press(IDOK);
-    EXPECT_EQ(GetItemText(page, 1007), "");
-    SendMessageA(GetDlgItem(page, 1010), BM_CLICK, 0, 0);
+    EXPECT_EQ(GetItemText(page, IDC_FOLDER), "");
+    SendMessageA(GetDlgItem(page, IDC_DESKTOP_SHORTCUT), BM_CLICK, 0, 0);
     Press(IDOK);
     EXPECT_EQ(m_app.m_strStartMenuFolder, std::string(root));
     EXPECT_FALSE(m_app.m_bDesktopShortcut);
@@ -379,13 +379,13 @@ TEST_F(Wizard, TheSummaryShowsTheChoicesAndIsRebuiltWhenTheyChange)
     };
     for (const auto& c : cases) {
         GoTo(PAGE_FOLDER);
-        SetItemText(Page(PAGE_FOLDER), 1007, c.folder);
+        SetItemText(Page(PAGE_FOLDER), IDC_FOLDER, c.folder);
         Press(IDOK);
-        CheckDlgButton(Page(PAGE_SHORTCUT), 1011, c.menu ? BST_CHECKED : BST_UNCHECKED);
-        CheckDlgButton(Page(PAGE_SHORTCUT), 1010, c.desktop ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(Page(PAGE_SHORTCUT), IDC_MENU_SHORTCUT, c.menu ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(Page(PAGE_SHORTCUT), IDC_DESKTOP_SHORTCUT, c.desktop ? BST_CHECKED : BST_UNCHECKED);
         Press(IDOK);
         ASSERT_EQ(m_dlg.m_nCurrentPage, PAGE_PROGRESS);
-        std::vector<std::string> lines = SummaryLines(PageText(PAGE_PROGRESS, 1015));
+        std::vector<std::string> lines = SummaryLines(PageText(PAGE_PROGRESS, IDC_LOG));
         ASSERT_EQ(lines.size(), c.lines.size());
         // The header: the title between dashes, the odd dash on the right.
         const std::string& header = lines[1];
@@ -397,17 +397,17 @@ TEST_F(Wizard, TheSummaryShowsTheChoicesAndIsRebuiltWhenTheyChange)
         EXPECT_EQ(header.find_first_not_of('-'), title);
         lines[1].clear();
         EXPECT_EQ(lines, c.lines);
-        EXPECT_EQ(SendDlgItemMessageA(Page(PAGE_PROGRESS), 1015, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+        EXPECT_EQ(SendDlgItemMessageA(Page(PAGE_PROGRESS), IDC_LOG, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
         GoTo(PAGE_PROGRESS);
-        Press(ID_BACK);
-        Press(ID_BACK);
+        Press(IDC_BACK);
+        Press(IDC_BACK);
     }
 }
 
 TEST_F(Wizard, AnEmptyLineIsAFullRuleThatFitsTheLogBox)
 {
     Open();
-    const HWND log = GetDlgItem(Page(PAGE_PROGRESS), 1015);
+    const HWND log = GetDlgItem(Page(PAGE_PROGRESS), IDC_LOG);
     SetWindowTextA(log, "");
     m_dlg.m_dlgInstall.AppendLine("", false);
     m_dlg.m_dlgInstall.AppendLine(std::string(200, 'W'), true);
@@ -474,10 +474,10 @@ protected:
     {
         PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         // Back, Next and Exit are disabled while the sequence runs.
-        ASSERT_TRUE(WaitUntil([this] { return !Enabled(ID_BACK) && !Enabled(IDOK) && !Enabled(IDCANCEL); }, 5000));
+        ASSERT_TRUE(WaitUntil([this] { return !Enabled(IDC_BACK) && !Enabled(IDOK) && !Enabled(IDCANCEL); }, 5000));
         ASSERT_TRUE(WaitUntil([this] { return Enabled(IDCANCEL); }, 60000));
     }
-    std::string Log() const { return PageText(PAGE_PROGRESS, 1015); }
+    std::string Log() const { return PageText(PAGE_PROGRESS, IDC_LOG); }
 };
 
 TEST_F(WizardInstall, AFailedRunIsRolledBackAndInstallRunsAgainToTheInformationPage)
@@ -500,7 +500,7 @@ TEST_F(WizardInstall, AFailedRunIsRolledBackAndInstallRunsAgainToTheInformationP
     EXPECT_NE(Log().find("Failed"), std::string::npos) << Log();
     EXPECT_EQ(GetItemText(m_hwnd, IDOK), "Install");
     EXPECT_EQ(GetItemText(m_hwnd, IDCANCEL), "Cancel");
-    EXPECT_TRUE(Enabled(ID_BACK));
+    EXPECT_TRUE(Enabled(IDC_BACK));
     EXPECT_TRUE(Enabled(IDOK));
     EXPECT_EQ(ReadFileBytes(held), "the user's own");
     EXPECT_EQ(GetFileAttributesA((install + "\\Plankora.exe").c_str()), INVALID_FILE_ATTRIBUTES);
@@ -521,23 +521,23 @@ TEST_F(WizardInstall, AFailedRunIsRolledBackAndInstallRunsAgainToTheInformationP
     EXPECT_EQ(m_dlg.m_dlgInstall.m_strUninstallerPath, install + "\\Uninstall.exe");
     EXPECT_EQ(GetItemText(m_hwnd, IDOK), "Next  >");
     EXPECT_EQ(GetItemText(m_hwnd, IDCANCEL), "Exit");
-    EXPECT_FALSE(Enabled(ID_BACK));
+    EXPECT_FALSE(Enabled(IDC_BACK));
     EXPECT_TRUE(Enabled(IDOK));
-    EXPECT_EQ(PageText(PAGE_PROGRESS, ID_STATUS), "Click on 'Next' to continue.");
+    EXPECT_EQ(PageText(PAGE_PROGRESS, IDC_STATUS), "Click on 'Next' to continue.");
     const std::string log = Log();
 
     Press(IDOK);
     EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_INFO);
-    EXPECT_EQ(PageText(PAGE_INFO, 1016), "Installation is complete.");
-    EXPECT_EQ(PageText(PAGE_INFO, ID_STATUS), "Click on 'Exit' to exit Installation.");
+    EXPECT_EQ(PageText(PAGE_INFO, IDC_INFO), "Installation is complete.");
+    EXPECT_EQ(PageText(PAGE_INFO, IDC_STATUS), "Click on 'Exit' to exit Installation.");
     EXPECT_FALSE(Enabled(IDOK));
-    EXPECT_TRUE(Enabled(ID_BACK));
+    EXPECT_TRUE(Enabled(IDC_BACK));
     EXPECT_EQ(DefaultButton(), IDCANCEL);
     // Back shows the log as the run left it.
-    Press(ID_BACK);
+    Press(IDC_BACK);
     EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_PROGRESS);
     EXPECT_EQ(Log(), log);
-    EXPECT_FALSE(Enabled(ID_BACK));
+    EXPECT_FALSE(Enabled(IDC_BACK));
     Press(IDOK);
     PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     ASSERT_TRUE(m_run->thread.Join());
@@ -581,13 +581,13 @@ TEST_F(WizardInstall, AnUpdateShowsItsStatusKeepsTheInstalledFolderAndMergesTheP
     ASSERT_TRUE(update.m_uninstallLog.Load(logPath.c_str(), update.GetProductName(false)));
     update.m_strInstallFolder = update.m_uninstallLog.m_strInstallPath;
     Open();
-    EXPECT_EQ(PageText(PAGE_LANGUAGE, 1016), "Update from 'Sarventa 5.22' to 'Sarventa 5.23i'.");
-    EXPECT_EQ(PageText(PAGE_LANGUAGE, ID_STATUS), "Click on 'Next' to continue.");
+    EXPECT_EQ(PageText(PAGE_LANGUAGE, IDC_INFO), "Update from 'Sarventa 5.22' to 'Sarventa 5.23i'.");
+    EXPECT_EQ(PageText(PAGE_LANGUAGE, IDC_STATUS), "Click on 'Next' to continue.");
     GoTo(PAGE_FOLDER);
-    const HWND folder = GetDlgItem(Page(PAGE_FOLDER), 1007);
+    const HWND folder = GetDlgItem(Page(PAGE_FOLDER), IDC_FOLDER);
     EXPECT_EQ(GetWindowTextString(folder), install);
     EXPECT_NE(GetWindowLongA(folder, GWL_STYLE) & ES_READONLY, 0);
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(Page(PAGE_FOLDER), 1006)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(Page(PAGE_FOLDER), IDC_BROWSE)));
     GoTo(PAGE_PROGRESS);
     Install();
     ASSERT_TRUE(m_dlg.m_bInstallComplete) << Log();
@@ -602,7 +602,7 @@ TEST_F(WizardInstall, AnUpdateShowsItsStatusKeepsTheInstalledFolderAndMergesTheP
     EXPECT_EQ(logText.find(program, once + 1), std::string::npos) << logText;
     Press(IDOK);
     EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_INFO);
-    EXPECT_EQ(PageText(PAGE_INFO, 1016), "Installation is complete.");
+    EXPECT_EQ(PageText(PAGE_INFO, IDC_INFO), "Installation is complete.");
     Close();  // while the update's application object lives
 }
 
@@ -620,6 +620,47 @@ BOOL WINAPI WriteUntilDiskFull(HANDLE file, LPCVOID data, DWORD size, LPDWORD wr
     WriteFile(file, data, part, written, overlapped);
     SetLastError(ERROR_DISK_FULL);
     return FALSE;
+}
+
+HWND g_pageToClose = nullptr;
+bool g_pageStayed = false;
+
+// What Escape and Enter in the progress page's log box send to the page, while the sequence writes a file.
+BOOL WINAPI WriteAndCloseThePage(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    if (g_pageToClose) {
+        SendMessageA(g_pageToClose, WM_CLOSE, 0, 0);
+        SendMessageA(g_pageToClose, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        g_pageStayed = IsWindowVisible(g_pageToClose) != FALSE;
+        g_pageToClose = nullptr;
+    }
+    return WriteFile(file, data, size, written, overlapped);
+}
+
+// The log box is a multi-line edit: Escape there closes its parent, the page. The page passes it on to the
+// frame as Exit: the question on the summary, nothing while the sequence runs.
+TEST_F(WizardInstall, EscapeInTheLogBoxActsAsExitAndNeverRemovesThePage)
+{
+    Open();
+    GoTo(PAGE_PROGRESS);
+    const HWND log = GetDlgItem(Page(PAGE_PROGRESS), IDC_LOG);
+    SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(log), TRUE);
+    ASSERT_EQ(FocusOf(Thread()), log);
+    PressKey(log, VK_ESCAPE);
+    EXPECT_EQ(AnswerMessageBox(Thread(), IDNO, m_hwnd),
+              "Installation is not complete.\r\n\r\nDo you still confirm exit Installation ?");
+    EXPECT_TRUE(IsWindowVisible(Page(PAGE_PROGRESS)));
+    EXPECT_EQ(m_dlg.m_nCurrentPage, PAGE_PROGRESS);
+
+    g_pageToClose = Page(PAGE_PROGRESS);
+    g_pageStayed = false;
+    ExtractorWriteCall() = WriteAndCloseThePage;
+    Install();
+    ExtractorWriteCall() = nullptr;
+    EXPECT_EQ(g_pageToClose, nullptr);
+    EXPECT_TRUE(g_pageStayed);
+    EXPECT_TRUE(m_dlg.m_bInstallComplete) << Log();
+    EXPECT_TRUE(IsWindowVisible(Page(PAGE_PROGRESS)));
 }
 
 class WizardDiskFull : public WizardInstall, public ::testing::WithParamInterface<DWORD> {
@@ -652,7 +693,7 @@ TEST_P(WizardDiskFull, TheFailureIsShownAndTheMachineIsUnchanged)
     Install();
     ExtractorWriteCall() = nullptr;
     EXPECT_FALSE(m_dlg.m_bInstallComplete);
-    EXPECT_EQ(PageText(PAGE_PROGRESS, ID_STATUS), "Installation failed (Error Code 1:00000070).");
+    EXPECT_EQ(PageText(PAGE_PROGRESS, IDC_STATUS), "Installation failed (Error Code 1:00000070).");
     EXPECT_NE(Log().find("...Failed"), std::string::npos) << Log();
     EXPECT_EQ(GetItemText(m_hwnd, IDOK), "Install");
     EXPECT_TRUE(SameMachine(before, Machine()));
@@ -689,8 +730,8 @@ TEST_F(Wizard, TheAboutEntryOpensTheAboutBoxAndMaximisingChangesNothing)
     const HWND about = WaitForDialog(Thread(), m_hwnd);
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(GetWindowTextString(about), "About 'Installer'");
-    EXPECT_EQ(GetItemText(about, 1019), "Install 1.2");
-    EXPECT_NE(GetItemText(about, 1020).find("Quillon & Partners"), std::string::npos);
+    EXPECT_EQ(GetItemText(about, IDC_ABOUT_PRODUCT), "Install 1.2");
+    EXPECT_NE(GetItemText(about, IDC_ABOUT_LEGAL).find("Quillon & Partners"), std::string::npos);
     EXPECT_EQ(GetItemText(about, IDOK), "OK");
     PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitUntil([about] { return !IsWindow(about); }));
@@ -770,7 +811,7 @@ TEST_F(Wizard, BrowseOnTheFolderPageKeepsThePublisherSubFolder)
     m_app.m_bAdvanced = true;
     Open();
     GoTo(PAGE_FOLDER);
-    const HWND button = GetDlgItem(Page(PAGE_FOLDER), 1006);
+    const HWND button = GetDlgItem(Page(PAGE_FOLDER), IDC_BROWSE);
     const std::string before = m_app.m_strInstallFolder;
     EXPECT_NE(BrowseAndAnswer(Thread(), m_hwnd, button, "\\Quillon & Partners\\Sarventa 5", IDCANCEL), "no browser");
     EXPECT_EQ(m_app.m_strInstallFolder, before);
@@ -779,7 +820,7 @@ TEST_F(Wizard, BrowseOnTheFolderPageKeepsThePublisherSubFolder)
     // Wine's browser answers OK on an untouched edit box with the folder selected in its tree at that moment,
     // without the sub-folder: only that a folder came back and was stored is certain here.
     EXPECT_NE(m_app.m_strInstallFolder.find(":\\"), std::string::npos) << m_app.m_strInstallFolder;
-    EXPECT_EQ(PageText(PAGE_FOLDER, 1007), m_app.m_strInstallFolder);
+    EXPECT_EQ(PageText(PAGE_FOLDER, IDC_FOLDER), m_app.m_strInstallFolder);
 }
 
 TEST_F(Wizard, BrowseOnTheShortcutPageStoresTheChosenMenuFolder)
@@ -789,12 +830,12 @@ TEST_F(Wizard, BrowseOnTheShortcutPageStoresTheChosenMenuFolder)
     GoTo(PAGE_SHORTCUT);
     // The browser shows the folder relative to the root's parent, the all-users Start menu.
     const std::string relative =
-        BrowseAndAnswer(Thread(), m_hwnd, GetDlgItem(Page(PAGE_SHORTCUT), 1006), "\\Sarventa 5", IDOK);
+        BrowseAndAnswer(Thread(), m_hwnd, GetDlgItem(Page(PAGE_SHORTCUT), IDC_BROWSE), "\\Sarventa 5", IDOK);
     ASSERT_EQ(relative.compare(0, 9, "Programs\\"), 0) << relative;
     char root[MAX_PATH] = {};
     SHGetSpecialFolderPathA(nullptr, root, CSIDL_COMMON_STARTMENU, FALSE);
     // The page shows the stored folder relative to its own root, the Start menu.
-    EXPECT_EQ(std::string(root) + "\\" + PageText(PAGE_SHORTCUT, 1007), m_app.m_strStartMenuFolder);
+    EXPECT_EQ(std::string(root) + "\\" + PageText(PAGE_SHORTCUT, IDC_FOLDER), m_app.m_strStartMenuFolder);
 }
 
 }  // namespace
@@ -979,7 +1020,7 @@ void CheckWizardTexts(CInstallApp& app, CInstallDlg& dlg, ModalRun& run, TextFit
         app.FormatText(1106, app.LoadText(IDS_NEXT)),
     };
     for (const std::string& step : steps)
-        check.WithText(progress, ID_STATUS, step, "progress page status line");
+        check.WithText(progress, IDC_STATUS, step, "progress page status line");
     check.WithText(dlg.m_pPages[PAGE_INFO]->m_hWnd, 1016, app.LoadText(IDS_INSTALL_COMPLETE), "information page");
 
     PostMessageA(run.hwnd, WM_SYSCOMMAND, 0x10, 0);
@@ -995,7 +1036,7 @@ TEST_F(Wizard, EveryTextFitsItsControlInEveryOfferedLanguage)
     Open();
     {
         // The dialogs' font is the prefix's own MS Sans Serif at the display's 96 dots per inch.
-        const ControlFontDC dc(GetDlgItem(Page(PAGE_LANGUAGE), ID_STATUS));
+        const ControlFontDC dc(GetDlgItem(Page(PAGE_LANGUAGE), IDC_STATUS));
         char face[LF_FACESIZE] = {};
         GetTextFaceA(dc.Get(), sizeof face, face);
         TEXTMETRICA metrics = {};
@@ -1005,7 +1046,7 @@ TEST_F(Wizard, EveryTextFitsItsControlInEveryOfferedLanguage)
         EXPECT_EQ(metrics.tmPitchAndFamily & TMPF_TRUETYPE, 0) << "the bitmap font of the prefix's Fonts folder";
         EXPECT_EQ(GetDeviceCaps(dc.Get(), LOGPIXELSY), 96);
     }
-    const HWND combo = GetDlgItem(Page(PAGE_LANGUAGE), 1023);
+    const HWND combo = GetDlgItem(Page(PAGE_LANGUAGE), IDC_LANGUAGE_LIST);
     std::vector<std::string> misfits;
     for (int language = 0; language < LANGUAGE_COUNT; ++language) {
         if (!IsLanguageOffered(language))
@@ -1013,7 +1054,7 @@ TEST_F(Wizard, EveryTextFitsItsControlInEveryOfferedLanguage)
         TextFitCheck check(language);
         // Chosen in the list as the user does; the installer tells the user when it stays in English.
         SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(GetLanguageListPosition(language) - 1), 0);
-        const WPARAM selChange = MAKEWPARAM(1023, CBN_SELCHANGE);
+        const WPARAM selChange = MAKEWPARAM(IDC_LANGUAGE_LIST, CBN_SELCHANGE);
         if (HasInstallerTexts(language)) {
             SendMessageA(Page(PAGE_LANGUAGE), WM_COMMAND, selChange, reinterpret_cast<LPARAM>(combo));
         } else {

@@ -52,6 +52,26 @@ int CurSel(HWND dialog, int id) { return static_cast<int>(SendDlgItemMessageA(di
 
 void Command(HWND dialog, UINT id) { SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
+// A multi-line edit turns Escape into a close request to its parent, the page: the page does not end itself
+// (which would leave the tab's area empty) but passes it on, so Escape cancels the dialog as it does elsewhere.
+TEST(CQuTabDialog, EscapeInAPagesMultiLineEditCancelsTheDialog)
+{
+    std::array<CTestPage, 2> pages;
+    CTestTabs dlg;
+    for (CTestPage& page : pages)
+        dlg.AddPage(page, "Page", 0);
+    ModalRun run(dlg);
+    ASSERT_NE(run.hwnd, nullptr);
+    const HWND notes = GetDlgItem(pages[0].m_hWnd, IDC_TEST_NOTES);
+    SendMessageA(run.hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(notes), TRUE);
+    ASSERT_EQ(FocusOf(run.thread.Id()), notes);
+    PressKey(notes, VK_ESCAPE);
+    EXPECT_TRUE(run.thread.Join(5000));
+    EXPECT_EQ(run.result, IDCANCEL);
+    if (IsWindow(run.hwnd))
+        run.Cancel();
+}
+
 TEST(CQuTabDialog, NextAndPreviousWrapAndTheFocusGoesToTheNewPage)
 {
     std::array<CTestPage, 3> pages;
