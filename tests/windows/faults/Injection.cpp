@@ -1,6 +1,5 @@
 #include "Injection.h"
 
-#include <aclapi.h>
 #include <imagehlp.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -61,10 +60,8 @@ constexpr bool kLastError = false, kReturned = true;
     X(RegSaveKeyA, decltype(&::RegSaveKeyA), ERROR_REGISTRY_IO_FAILED, kReturned, 0)                          \
     X(RegRestoreKeyA, decltype(&::RegRestoreKeyA), ERROR_REGISTRY_IO_FAILED, kReturned, 0)                    \
     X(CoCreateInstance, decltype(&::CoCreateInstance), E_ACCESSDENIED, kReturned, 0)                          \
-    X(GetFileSecurityA, decltype(&::GetFileSecurityA), kFalse, kLastError, ERROR_ACCESS_DENIED)               \
-    X(SetFileSecurityA, decltype(&::SetFileSecurityA), kFalse, kLastError, ERROR_ACCESS_DENIED)               \
-    X(GetSecurityInfo, decltype(&::GetSecurityInfo), ERROR_ACCESS_DENIED, kReturned, 0)                       \
-    X(SetSecurityInfo, decltype(&::SetSecurityInfo), ERROR_ACCESS_DENIED, kReturned, 0)
+    X(GetKernelObjectSecurity, decltype(&::GetKernelObjectSecurity), kFalse, kLastError, ERROR_ACCESS_DENIED) \
+    X(SetKernelObjectSecurity, decltype(&::SetKernelObjectSecurity), kFalse, kLastError, ERROR_ACCESS_DENIED)
 
 enum FunctionIndex {
 #define QU_INDEX(name, type, failure, returned, error) k##name,

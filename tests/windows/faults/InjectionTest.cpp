@@ -4,7 +4,7 @@
 // the machine as it was apart from "qu" temporary items; the failure shows. Then the run without the fault
 // succeeds and the uninstaller takes the machine back to where it was before the first installation.
 //
-// QU_INJECT_ALL=1 runs every call of every scenario; otherwise the fresh installation runs every call and the
+// QU_INJECT_ALL=1 runs every call of every scenario; otherwise the uninstallation runs every call and the
 // others a sample of kSample calls chosen by QU_INJECT_SEED (default: the day's date), printed in the log.
 #include "FaultSupport.h"
 #include "Injection.h"
@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr long kSample = 40;
+constexpr long kSample = 30;
 
 enum class Scenario { Fresh, Update, Uninstall, UpdateUndo };
 
@@ -141,7 +141,7 @@ protected:
     // the first installation, apart from what the faulty run left that no log knows.
     void Converge(const MachineSnapshot& left)
     {
-        if (!Installs() && FileExists(R().install + "\\Uninstall.exe")) {
+        if (!Installs() && FileExists(R().install + "\\Uninstall.exe") && FileExists(R().Log())) {
             EXPECT_EQ(RunUninstaller(R()), 0u);
         }
         const InstallResult again = RunInstall(R(), m_archive);
@@ -162,16 +162,15 @@ protected:
         }
     }
 
-    // Every item of the machine after the faulty run is as before it or as after the run without the fault
-    // (good), apart from temporary items; returns the number of temporary items it left.
-    int CheckOldOrNew(const MachineSnapshot& before, const MachineSnapshot& after, const MachineSnapshot& good,
+    // Every item that existed before the faulty run is as before it or as wanted (after the run without the
+    // fault, or as before for a failed extraction); only a run that completed adds anything but temporary
+    // items. Returns the number of temporary items it left.
+    int CheckOldOrNew(const MachineSnapshot& before, const MachineSnapshot& after, const MachineSnapshot& wanted,
                       const Outcome& outcome)
     {
         int temporary = 0;
-        for (const auto& item : after.items)
-            temporary += IsTemporary(item.first) && !before.items.count(item.first);
-        std::map<std::string, std::string> all;
-        for (const auto* s : {&before, &after, &good})
+        std::map<std::string, int> all;
+        for (const auto* s : {&before, &after, &wanted})
             for (const auto& item : s->items)
                 all[item.first];
         for (const auto& entry : all) {
@@ -180,20 +179,47 @@ protected:
                 const auto found = s.items.find(name);
                 return found == s.items.end() ? std::string("missing") : found->second;
             };
-            const std::string was = value(before), is = value(after), wanted = value(good);
-            // Anything may be added, and a link file's bytes change with every save (the times of its target):
-            // its "link" item is compared.
-            if (is == was || is == wanted || was == "missing" ||
-                (name.compare(0, 5, "file ") == 0 && EndsWithNoCase(name, ".lnk")))
+            const std::string was = value(before), is = value(after), good = value(wanted);
+            if (was == "missing" && IsTemporary(name)) {
+                temporary += is != "missing";
                 continue;
-            // A link that the previous installation made is moved away before its new one is made: when that
-            // fails, the previous link is gone with the backups that a completed run discards.
-            if (is == "missing" && outcome.ok && EndsWithNoCase(name, ".lnk") &&
-                outcome.log.find("Shortcuts Creation...Failed") != std::string::npos)
+            }
+            // A link file's bytes change with every save (the times of its target): its "link" item is compared.
+            if (is == was || is == good || (was == "missing" && outcome.ok) ||
+                (name.compare(0, 5, "file ") == 0 && EndsWithNoCase(name, ".lnk") && is != "missing" &&
+                 (was != "missing" || outcome.ok)))
                 continue;
-            ADD_FAILURE() << name << ": before " << was << "; after " << is << "; without the fault " << wanted;
+            if (Excused(name, was, is, after, outcome))
+                continue;
+            ADD_FAILURE() << name << ": before " << was << "; after " << is << "; wanted " << good;
         }
         return temporary;
+    }
+
+    // The documented ways in which an item that existed goes or changes although the run did not complete it.
+    bool Excused(const std::string& name, const std::string& was, const std::string& is, const MachineSnapshot& after,
+                 const Outcome& outcome) const
+    {
+        // A link that the previous installation made is moved away before its new one is made: when that fails,
+        // the previous link is gone with the backups that a completed run discards.
+        if (is == "missing" && outcome.ok && Installs() && EndsWithNoCase(name, ".lnk") &&
+            outcome.log.find("Shortcuts Creation...Failed") != std::string::npos)
+            return true;
+        // The uninstaller that could not hand over to its copy, or the folders that held it: they go at the next
+        // restart, or after the exit code was given.
+        const std::string path = name.substr(name.find(' ') + 1);
+        if (!Installs() && ((R().install + "\\").compare(0, path.size() + 1, path + "\\") == 0 ||
+                            path == R().install + "\\Uninstall.exe"))
+            return true;
+        // An old file whose backup could not be put back after a failed run: the backup stays, in the folder that
+        // the status names.
+        for (const auto& item : after.items) {
+            const std::string folder = item.first.substr(5, item.first.rfind('\\') - 5);
+            if (is == "missing" && !outcome.ok && Installs() && IsTemporary(item.first) && item.second == was &&
+                outcome.status.find(folder) != std::string::npos)
+                return true;
+        }
+        return false;
     }
 
     // The positions to run: every call, or a sample fixed by the seed.
@@ -203,7 +229,7 @@ protected:
         for (long i = from; i <= total; ++i)
             all.push_back(i);
         const char* every = std::getenv("QU_INJECT_ALL");
-        if ((every && every[0] == '1') || GetParam() == Scenario::Fresh ||
+        if ((every && every[0] == '1') || GetParam() == Scenario::Uninstall ||
             static_cast<long>(all.size()) <= kSample)
             return all;
         const char* seedText = std::getenv("QU_INJECT_SEED");
@@ -274,17 +300,12 @@ TEST_P(InjectedRuns, NothingIsLostAtAnyCall)
         if (scenario != Scenario::Fresh) {
             EXPECT_EQ(ReadFileBytes(R().shared + "\\shared.dat"), "the users' own settings");
         }
-        const int temporary = CheckOldOrNew(before, after, good, outcome);
+        const int temporary = CheckOldOrNew(before, after, outcome.ok || !Installs() ? good : before, outcome);
         std::string effect;
         if (Installs() && !outcome.ok) {
             // A failed extraction: the machine as before, the failure in the status line.
             EXPECT_NE(outcome.kind, 0);
             EXPECT_NE(outcome.status.find("Installation failed"), std::string::npos) << outcome.status;
-            MachineSnapshot kept = after;
-            for (auto item = kept.items.begin(); item != kept.items.end();)
-                item = IsTemporary(item->first) && !before.items.count(item->first) ? kept.items.erase(item)
-                                                                                     : std::next(item);
-            EXPECT_TRUE(SameMachine(before, kept)) << outcome.log;
             effect = "extraction failed (" + outcome.status + ")";
         } else if (Installs()) {
             std::string failedLines;
@@ -296,10 +317,9 @@ TEST_P(InjectedRuns, NothingIsLostAtAnyCall)
         } else {
             // The uninstaller: a run that left anything of the installation behind says so.
             if (outcome.code == 0) {
-                MachineSnapshot end = after;
-                for (auto item = end.items.begin(); item != end.items.end();)
-                    item = IsTemporary(item->first) ? end.items.erase(item) : std::next(item);
-                EXPECT_TRUE(SameMachine(good, end)) << "exit code 0";
+                Outcome strict = outcome;
+                strict.ok = false;
+                CheckOldOrNew(good, after, good, strict);
             }
             effect = "exit code " + std::to_string(outcome.code);
         }
