@@ -50,6 +50,29 @@ bool IsTemporary(const std::string& name)
     return false;
 }
 
+// A scenario run at every call (function null), or at one named call: the rank-th call of function within
+// the scenario's calls (counted from the end when negative), a defect that the runs found.
+struct Case {
+    Scenario scenario;
+    const char* name;
+    const char* function;
+    int rank;
+};
+
+const Case kScenarios[] = {{Scenario::Fresh, "Fresh", nullptr, 0},
+                           {Scenario::Update, "Update", nullptr, 0},
+                           {Scenario::Uninstall, "Uninstall", nullptr, 0},
+                           {Scenario::UpdateUndo, "UpdateUndo", nullptr, 0}};
+
+const Case kRegressions[] = {
+    // The undo deleted this run's file before moving the backup back: a failing move left no file there.
+    {Scenario::UpdateUndo, "UndoCannotMoveBackupBack", "MoveFileExA", -1},
+    // The undo cleared the backup's attributes and set them again after the move: a failure of either left
+    // the read-only program writable.
+    {Scenario::UpdateUndo, "UndoCannotReadAttributes", "GetFileAttributesA", -1},
+    {Scenario::UpdateUndo, "UndoCannotSetAttributes", "SetFileAttributesA", -1},
+};
+
 struct Outcome {
     DWORD code = 0;  // the uninstaller's exit code
     bool ok = false;
@@ -57,7 +80,7 @@ struct Outcome {
     std::string status, log;
 };
 
-class InjectedRuns : public ::testing::TestWithParam<Scenario> {
+class InjectedRuns : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override
     {
@@ -69,7 +92,7 @@ protected:
         m_archivePath = FreshFolder("injection-payload") + "\\payload.bin";
         ASSERT_TRUE(WriteFileBytes(m_archivePath, m_archive));
         m_first = MachineSnapshot::Take(m_roots->root);
-        if (GetParam() == Scenario::Fresh)
+        if (GetParam().scenario == Scenario::Fresh)
             return;
         // An installation that the user has used: changed shared data, a program replaced by another build
         // and read-only; the uninstaller scenario's uninstaller is the build that counts its calls.
@@ -80,7 +103,7 @@ protected:
         SetFileAttributesA(program.c_str(), FILE_ATTRIBUTE_NORMAL);
         ASSERT_TRUE(WriteFileBytes(program, ReadFileBytes(program) + "another build"));
         SetFileAttributesA(program.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
-        if (GetParam() == Scenario::Uninstall) {
+        if (GetParam().scenario == Scenario::Uninstall) {
             SetFileAttributesA(uninstaller.c_str(), FILE_ATTRIBUTE_NORMAL);
             ASSERT_TRUE(CopyFileA(QU_UNINSTALL_INJECT, uninstaller.c_str(), FALSE));
             SetFileAttributesA(uninstaller.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
@@ -96,7 +119,7 @@ protected:
         RemoveTree(TestRoot() + "\\injection-installed");
     }
     const FaultRoots& R() const { return *m_roots; }
-    bool Installs() const { return GetParam() != Scenario::Uninstall; }
+    bool Installs() const { return GetParam().scenario != Scenario::Uninstall; }
 
     void Prepare()
     {
@@ -229,7 +252,7 @@ protected:
         for (long i = from; i <= total; ++i)
             all.push_back(i);
         const char* every = std::getenv("QU_INJECT_ALL");
-        if ((every && every[0] == '1') || GetParam() == Scenario::Uninstall ||
+        if ((every && every[0] == '1') || GetParam().scenario == Scenario::Uninstall ||
             static_cast<long>(all.size()) <= kSample)
             return all;
         const char* seedText = std::getenv("QU_INJECT_SEED");
@@ -239,7 +262,7 @@ protected:
                                        : static_cast<unsigned>((day->tm_year + 1900) * 10000 + (day->tm_mon + 1) * 100 +
                                                                day->tm_mday);
         std::printf("%s: sample of %ld of %zu calls, QU_INJECT_SEED=%u (QU_INJECT_ALL=1 runs them all)\n",
-                    ScenarioName(GetParam()), kSample, all.size(), seed);
+                    ScenarioName(GetParam().scenario), kSample, all.size(), seed);
         std::mt19937 random(seed);
         std::shuffle(all.begin(), all.end(), random);
         all.resize(kSample);
@@ -257,7 +280,7 @@ protected:
 
 TEST_P(InjectedRuns, NothingIsLostAtAnyCall)
 {
-    const Scenario scenario = GetParam();
+    const Scenario scenario = GetParam().scenario;
     const auto start = std::chrono::steady_clock::now();
     // The run without a fault: how many calls it makes, and the machine it leaves.
     Prepare();
@@ -284,10 +307,24 @@ TEST_P(InjectedRuns, NothingIsLostAtAnyCall)
         ASSERT_FALSE(failed.ok);
         undoTotal = m_control.Calls();
         from = first + 1;
+        for (long i = total + 1; i <= undoTotal; ++i)
+            trace.push_back("");
+        for (long i = from; i <= undoTotal; ++i)
+            trace[i - 1] = m_control.FunctionAt(i);
         std::printf("UpdateUndo: first failure at %s, %ld calls of the undo\n", m_control.Describe(first).c_str(),
                     undoTotal - first);
     }
-    const std::vector<long> positions = Positions(undoTotal, from);
+    std::vector<long> positions = Positions(undoTotal, from);
+    if (const char* function = GetParam().function) {
+        std::vector<long> calls;
+        for (long i = from; i <= undoTotal; ++i) {
+            if (trace[i - 1] == function)
+                calls.push_back(i);
+        }
+        const int rank = GetParam().rank;
+        ASSERT_GE(static_cast<int>(calls.size()), rank < 0 ? -rank : rank) << function;
+        positions = {calls[rank < 0 ? calls.size() + rank : rank - 1]};
+    }
     std::printf("%s: N = %ld calls (%ld runs)\n", ScenarioName(scenario), undoTotal - from + 1,
                 static_cast<long>(positions.size()));
     std::map<std::string, std::string> effects;  // function: what failing it did
@@ -339,9 +376,8 @@ TEST_P(InjectedRuns, NothingIsLostAtAnyCall)
         std::printf("| %s | %s | %s |\n", ScenarioName(scenario), e.first.c_str(), e.second.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, InjectedRuns,
-                         ::testing::Values(Scenario::Fresh, Scenario::Update, Scenario::Uninstall,
-                                           Scenario::UpdateUndo),
-                         [](const ::testing::TestParamInfo<Scenario>& info) { return ScenarioName(info.param); });
+const auto kCaseName = [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); };
+INSTANTIATE_TEST_SUITE_P(Scenarios, InjectedRuns, ::testing::ValuesIn(kScenarios), kCaseName);
+INSTANTIATE_TEST_SUITE_P(Regressions, InjectedRuns, ::testing::ValuesIn(kRegressions), kCaseName);
 
 }  // namespace
