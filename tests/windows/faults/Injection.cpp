@@ -6,7 +6,6 @@
 #include <shlwapi.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <type_traits>
 
@@ -129,7 +128,7 @@ void* StandIn(const char* name, void* original)
 {
 #define QU_MATCH(name_, type, failure, returned, error)                                                      \
     if (std::strcmp(name, #name_) == 0) {                                                                    \
-        using S = Stand<k##name_, type, failure, returned, error>;                                                                     \
+        using S = Stand<k##name_, type, failure, returned, error>;                                           \
         if (!S::original && original != reinterpret_cast<void*>(&S::Call))                                  \
             S::original = reinterpret_cast<type>(original);                                                  \
         return reinterpret_cast<void*>(&S::Call);                                                            \
