@@ -715,9 +715,19 @@ bool PayloadExtractor::CreateOutput(const char* destination)
     const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
     if (readOnly)
         SetFileAttributesA(destination, attributes & ~FILE_ATTRIBUTE_READONLY);
-    m_output.Reset(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr));
-    if (!m_output) {
-        const DWORD error = GetLastError();
+    // Opened without following a link and checked through the handle before anything is cut: the name may
+    // have become a link, or a second name of someone else's file, since the entry's check. The entry's
+    // sizing cuts it afterwards.
+    m_output.Reset(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                               flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    DWORD error = m_output ? NO_ERROR : GetLastError();
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (m_output && (!GetFileInformationByHandle(m_output.Get(), &information) ||
+                     (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks > 1)) {
+        m_output.Close();
+        error = ERROR_CANT_ACCESS_FILE;
+    }
+    if (error != NO_ERROR) {
         if (readOnly)
             SetFileAttributesA(destination, attributes);
         Fail(EXTRACT_ERROR_SYSTEM, error);

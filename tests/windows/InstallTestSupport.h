@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,12 @@
 class RecordingProgress : public IInstallProgress {
 public:
     void SetStatusText(const std::string& text) override { status = text; }
-    void SetStatusPath(const std::string& text) override { status = text; }
+    void SetStatusPath(const std::string& text) override
+    {
+        status = text;
+        if (onStatusPath)
+            onStatusPath(text);
+    }
     void AppendLine(const std::string& text, bool bHeader) override
     {
         log += (bHeader || text.empty()) ? "-----" + text + "-----\r\n" : text;
@@ -31,6 +37,8 @@ public:
     std::string log;
     std::vector<int> positions;
     bool shown = false;
+    // Runs as each entry's line is shown: after the entry's checks, before its backup and its write.
+    std::function<void(const std::string&)> onStatusPath;
 };
 
 // The sequence with the archive given by the test as its payload.

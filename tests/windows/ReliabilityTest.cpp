@@ -283,4 +283,52 @@ TEST_F(InstallSequence, AFileWithASecondNameFailsTheEntryBeforeAnythingReachesIt
     }
 }
 
+// A standard user who owns the shared data folder can put a second name of someone else's file there after
+// the entry's link check (an opportunistic lock on their file tells them when the backup copy opens it). A
+// write in place (no temporary name can be made in the folder) must not reach that file.
+TEST_F(InstallSequence, ASecondNameMadeAfterTheCheckIsNotWrittenInPlace)
+{
+    m_install = m_root + "\\" + std::string(246 - m_root.size(), 'f');
+    m_app.m_strInstallFolder = m_install;
+    const std::string target = m_root + "\\not-theirs.dat";
+    const std::string file = m_install + "\\shared.dat";
+    ASSERT_TRUE(WriteFileBytes(target, "someone else's"));
+    ASSERT_TRUE(CreateDirectoryA(m_install.c_str(), nullptr));
+    for (const bool existing : {true, false}) {
+        SCOPED_TRACE(existing);
+        DeleteFileA(file.c_str());
+        if (existing) {
+            ASSERT_TRUE(WriteFileBytes(file, "the user's"));
+        }
+        m_progress.onStatusPath = [&](const std::string&) {
+            DeleteFileA(file.c_str());
+            CreateHardLinkA(file.c_str(), target.c_str(), nullptr);
+        };
+        Run({{"<InstallPath>\\shared.dat", "shipped", true, existing ? 0 : 3}});
+        m_progress.onStatusPath = nullptr;
+        EXPECT_EQ(ReadFileBytes(target), "someone else's");
+    }
+    DeleteFileA(file.c_str());
+}
+
+// The same user can also swap a checked folder for a link after the check: the temporary file, the rename
+// over the name and the access granted then land in the folder the link leads to.
+TEST_F(InstallSequence, AFolderSwappedForALinkAfterTheCheckIsNotWrittenThrough)
+{
+    const std::string elsewhere = m_root + "\\elsewhere";
+    const std::string data = m_install + "\\Data";
+    ASSERT_TRUE(CreateDirectoryA(m_install.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(data.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(elsewhere + "\\shared.dat", "someone else's"));
+    auto removeLink = MakeScopeGuard([&] { RemoveLink(data); });
+    m_progress.onStatusPath = [&](const std::string&) {
+        if (MoveFileA(data.c_str(), (data + ".old").c_str()))
+            MakeLink(elsewhere, data);
+    };
+    Run({{"<InstallPath>\\Data\\shared.dat", "shipped", true, 3}});
+    m_progress.onStatusPath = nullptr;
+    EXPECT_EQ(ReadFileBytes(elsewhere + "\\shared.dat"), "someone else's");
+}
+
 }  // namespace

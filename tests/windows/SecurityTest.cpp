@@ -5,6 +5,8 @@
 #include "Security.h"
 #include "SecurityApi.h"
 #include "TestSupport.h"
+#include "UninstallLog.h"
+#include "UninstallLogTestSupport.h"
 
 #include <sddl.h>
 
@@ -444,4 +446,25 @@ TEST_F(UsersAccess, AFileWithASecondNameIsRefused)
     ASSERT_TRUE(DeleteFileA(link.c_str()));
     EXPECT_TRUE(GrantUsersAccess(target.c_str(), USERS_DATA_ACCESS, 0));
     EXPECT_EQ(g_writtenItem, ItemIdentity(target));
+}
+
+// A copy backup is a new file in the private backup folder and takes that folder's access list (the system
+// and administrators only). Put back by a rename after a failed run, it would keep that list: the users, and
+// the product running as one of them, could no longer read their restored file. Its own list is written back.
+TEST_F(UsersAccess, ARestoredCopyBackupGetsTheOriginalsAccessListBack)
+{
+    const std::string folder = FreshFolder("security-restore");
+    const std::string file = folder + "\\shared.dat";
+    ASSERT_TRUE(WriteFileBytes(file, "the users' settings"));
+    PrivateTempFolder temp("security-restore");
+    Functions().SetKernelObjectSecurity.pfn = RecordingSetKernelObjectSecurity;
+    CUninstallLog log;
+    ASSERT_TRUE(log.AddFile(file.c_str(), 3, true));
+    ASSERT_TRUE(DeleteFileA(file.c_str()));  // replaced in one step: the old file is gone
+    log.SetStatus(WriteFileBytes(file, "new"), nullptr);
+    g_writtenItem.clear();
+    log.Rollback();
+    EXPECT_EQ(ReadFileBytes(file), "the users' settings");
+    EXPECT_EQ(g_writtenItem, ItemIdentity(file));
+    RemoveTree(folder);
 }
