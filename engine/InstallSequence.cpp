@@ -96,7 +96,10 @@ bool CInstallSequence::RunInstallSequence()
         const std::string code = FormatExtractionErrorCode(m_nFailureKind, extractor.GetSystemError());
         m_progress.SetStatusText(m_app.FormatText(IDS_INSTALL_FAILED, code));
         m_app.DeletePayloadFile();
-        m_app.GetUninstallLog().Rollback();
+        // A backup that could not be put back stays in its folder, which the status names.
+        const std::string kept = m_app.GetUninstallLog().Rollback();
+        if (!kept.empty())
+            m_progress.SetStatusText(m_app.FormatText(IDS_INSTALL_FAILED, code + ", " + kept));
         return false;
     }
 

@@ -74,8 +74,10 @@ public:
     // Marks the record added last done or failed; a non-null path replaces its path. No record: nothing.
     void SetStatus(bool bDone, const char* path);
 
-    // Undoes this run's records, last first, putting backups back; every record is freed.
-    void Rollback();
+    // Undoes this run's records, last first, putting backups back; every record is freed. Returns the folder
+    // that still holds a backup that could not be put back (the item of this run stays in its place then),
+    // empty when every backup went back.
+    std::string Rollback();
     // Merges the previous log's records into this run's, writes the log file, and discards every backup.
     // True when the file was written completely.
     bool Save(const char* logPath, const std::string& installPath, const std::string& shortcutPath);

@@ -32,20 +32,25 @@ void DeleteItem(const std::string& path)
     DeleteFileA(path.c_str());
 }
 
-// Puts a backup back at target with the attributes it kept. When the move fails the backup stays where
-// it is, attributes and all: the old item is not thrown away.
+// Puts a backup back at target in one step, over whatever this run left there; the move keeps the
+// backup's attributes. When it cannot, the backup stays where it is and so does the item at target: the
+// old item is never thrown away before it is back.
 bool RestoreBackup(const std::string& backup, const std::string& target)
 {
-    const DWORD attributes = GetFileAttributesA(backup.c_str());
-    SetFileAttributesA(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!MoveFileA(backup.c_str(), target.c_str())) {
-        if (attributes != INVALID_FILE_ATTRIBUTES)
-            SetFileAttributesA(backup.c_str(), attributes);
-        return false;
-    }
+    // A read-only item of this run would refuse the replacement.
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // The temporary folder may lie on another volume.
+    if (MoveFileExA(backup.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
+        return true;
+    // The Windows 9x family has no MoveFileEx: there the item of this run has to go first.
+    if (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED &&
+        (DeleteFileA(target.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) && MoveFileA(backup.c_str(), target.c_str()))
+        return true;
     if (attributes != INVALID_FILE_ATTRIBUTES)
         SetFileAttributesA(target.c_str(), attributes);
-    return true;
+    return false;
 }
 
 // COM for the shell's item comparison, when this thread has not initialised it already.
@@ -191,8 +196,9 @@ void CUninstallLog::SetStatus(bool bDone, const char* path)
         m_pLast->strPath = path;
 }
 
-void CUninstallLog::Rollback()
+std::string CUninstallLog::Rollback()
 {
+    std::string kept;
     while (m_pLast) {
         LOG_RECORD* record = m_pLast;
         switch (record->nKind) {
@@ -205,31 +211,38 @@ void CUninstallLog::Rollback()
             break;
         case LR_SELF_REGISTRATION:
             break;
-        default:
+        default: {
             // A file only copied to its backup and never replaced (not done) is still the old one in place.
             if (record->nKind == LR_FILE && record->bCopyBackup && !record->bDone && !record->strBackup.empty() &&
                 IsExistingFile(record->strPath)) {
                 DeleteItem(record->strBackup);
                 break;
             }
+            const std::string& target = record->strBackupOrigin.empty() ? record->strPath : record->strBackupOrigin;
+            if (!record->strBackup.empty() && !target.empty()) {
+                if (!RestoreBackup(record->strBackup, target)) {
+                    kept = FolderOf(record->strBackup.c_str());
+                    break;
+                }
+                // The file's own access list goes back with it: the backup has the backup folder's.
+                WriteFileAccessList(target.c_str(), record->strBackupSecurity);
+                // A link whose name changed between versions: the new one goes too.
+                if (target != record->strPath)
+                    DeleteItem(record->strPath);
+                break;
+            }
             // A file that existed and has no backup stays when it was not replaced, or when it was only
             // copied (taken over in place): either way it is still the user's own.
-            if (!(record->nKind == LR_FILE && record->bExisted && record->strBackup.empty() &&
-                  (!record->bDone || record->bCopyBackup)))
+            if (!(record->nKind == LR_FILE && record->bExisted && (!record->bDone || record->bCopyBackup)))
                 DeleteItem(record->strPath);
-            if (!record->strBackup.empty()) {
-                const std::string& target =
-                    record->strBackupOrigin.empty() ? record->strPath : record->strBackupOrigin;
-                // The file's own access list goes back with it: the backup has the backup folder's.
-                if (!target.empty() && RestoreBackup(record->strBackup, target))
-                    WriteFileAccessList(target.c_str(), record->strBackupSecurity);
-            }
             break;
+        }
         }
         UnlinkRecord(m_pFirst, m_pLast, record);
         delete record;
     }
     RemoveBackupFolder();
+    return kept;
 }
 
 bool CUninstallLog::Save(const char* logPath, const std::string& installPath, const std::string& shortcutPath)

@@ -51,13 +51,14 @@ public:
 protected:
     bool CopyPayload(std::string& error) override
     {
-        char folder[MAX_PATH], name[MAX_PATH];
+        char folder[MAX_PATH], name[MAX_PATH] = {};
         if (!m_payloadFolder.empty())
             lstrcpynA(folder, m_payloadFolder.c_str(), MAX_PATH);
         else if (!GetTempPathA(MAX_PATH, folder))
             folder[0] = '\0';
-        if (!folder[0] || !GetTempFileNameA(folder, "qu", 0, name) ||
-            !WriteFileBytes(name, m_archive)) {
+        if (!folder[0] || !GetTempFileNameA(folder, "qu", 0, name) || !WriteFileBytes(name, m_archive)) {
+            if (name[0])
+                DeleteFileA(name);  // GetTempFileNameA made it; the real copy removes a partial file too
             error = "test payload";
             return false;
         }

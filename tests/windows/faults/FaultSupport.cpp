@@ -19,6 +19,75 @@ InstallResult RunInstall(const FaultRoots& roots, const std::string& archive, co
     return result;
 }
 
+DWORD RunInstallChild(const FaultRoots& roots, const std::string& archivePath, long stop)
+{
+    const std::string eventName = "QuFaultChild." + std::to_string(GetCurrentProcessId());
+    KernelHandle reached(CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
+    std::string command = "\"" QU_INSTALL_CHILD "\" \"" + roots.root + "\" \"" + archivePath + "\" " +
+                          std::to_string(stop) + " " + eventName;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 0xFFFFFFFF;
+    KernelHandle process(pi.hProcess), thread(pi.hThread);
+    const HANDLE waits[] = {reached.Get(), process.Get()};
+    const DWORD which = WaitForMultipleObjects(2, waits, FALSE, 120000);
+    if (which != WAIT_OBJECT_0 + 1) {
+        TerminateProcess(process.Get(), 99);
+        WaitForSingleObject(process.Get(), 30000);
+        return which == WAIT_OBJECT_0 ? STILL_ACTIVE : 0xFFFFFFFE;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.Get(), &code);
+    return code;
+}
+
+namespace {
+
+const std::pair<HKEY, const char*> kProductKeys[] = {
+    {HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH}, {HKEY_CLASSES_ROOT, ".plk"}, {HKEY_CLASSES_ROOT, "Plankora.Document"}};
+
+// Folders and files with their attributes.
+void CopyTree(const std::string& from, const std::string& to)
+{
+    CreateDirectoryA(to.c_str(), nullptr);
+    ForEachInTree(from, [&](const std::string& path, const WIN32_FIND_DATAA& entry) {
+        const std::string copy = to + path.substr(from.size());
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CreateDirectoryA(copy.c_str(), nullptr);
+        else
+            CopyFileA(path.c_str(), copy.c_str(), FALSE);
+    });
+}
+
+}  // namespace
+
+void SavedMachine::Save(const FaultRoots& roots, const std::string& copy)
+{
+    m_copy = copy;
+    CopyTree(roots.root, m_copy);
+    m_keys.clear();
+    for (const auto& key : kProductKeys) {
+        KeySnapshot snapshot;
+        if (KeySnapshot::Take(key.first, key.second, snapshot))
+            m_keys.emplace_back(key.second, snapshot);
+    }
+}
+
+void SavedMachine::Put(const FaultRoots& roots) const
+{
+    RemoveRegistrations();
+    RemoveTree(roots.root);
+    CopyTree(m_copy, roots.root);
+    for (const auto& key : kProductKeys) {
+        for (const auto& saved : m_keys) {
+            if (saved.first == key.second)
+                saved.second.Put(key.first, key.second);
+        }
+    }
+}
+
 void RemoveRegistrations()
 {
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH);

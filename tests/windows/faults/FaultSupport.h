@@ -22,6 +22,23 @@ InstallResult RunInstall(const FaultRoots& roots, const std::string& archive, co
 // copy in the temporary folder and the deletions it scheduled for the next restart are cleared after it.
 DWORD RunUninstaller(const FaultRoots& roots);
 
+// Runs install-child.exe on the archive file until it reaches point stop (0: to its end); returns its exit
+// code, or STILL_ACTIVE once it has been ended at the point.
+DWORD RunInstallChild(const FaultRoots& roots, const std::string& archivePath, long stop);
+
+// An installation made once and put back before each run: a copy of the scratch root (attributes included)
+// and of the product's keys.
+class SavedMachine {
+public:
+    bool Saved() const { return !m_copy.empty(); }
+    void Save(const FaultRoots& roots, const std::string& copy);
+    void Put(const FaultRoots& roots) const;
+
+private:
+    std::string m_copy;
+    std::vector<std::pair<std::string, KeySnapshot>> m_keys;
+};
+
 // Removes the product's uninstall key and the .plk document type.
 void RemoveRegistrations();
 

@@ -2,8 +2,10 @@
 // (FaultInstall.h) with ARCHIVE as its payload. Every status text and line of the progress page and every
 // write of an extracted file is a point; at point STOP (1 or more) it writes the page's log so far to
 // ARCHIVE.log, signals EVENT and waits to be ended. Exit code: the number of points, plus 1000000 when the
-// sequence returned false.
+// sequence returned false. Under QU_INJECT the sequence's system calls are counted and made to fail as the
+// test chose (Injection.h); a run to its end writes its failure kind, status and log to ARCHIVE.result.
 #include "FaultInstall.h"
+#include "Injection.h"
 #include "PayloadExtractor.h"
 
 #include <windows.h>
@@ -63,6 +65,12 @@ int main(int argc, char** argv)
     g_logPath = std::string(argv[2]) + ".log";
     TestSequence sequence(app, progress);
     sequence.m_archive = ReadFileBytes(argv[2]);
+    const bool injected = AttachInjection();
+    ArmInjection(true);
     const bool ok = sequence.RunInstallSequence();
+    ArmInjection(false);
+    if (injected)
+        WriteFileBytes(std::string(argv[2]) + ".result",
+                       std::to_string(sequence.GetFailureKind()) + "\n" + progress.status + "\n" + progress.log);
     return static_cast<int>(g_points + (ok ? 0 : 1000000));
 }

@@ -17,32 +17,6 @@ namespace {
 
 constexpr long kPoints = 10;  // interruption points per case
 
-// Runs install-child.exe until it reaches point stop (0: to its end); returns its exit code, or
-// STILL_ACTIVE once it has been ended at the point.
-DWORD RunChild(const FaultRoots& roots, const std::string& archive, long stop)
-{
-    const std::string eventName = "QuFaultChild." + std::to_string(GetCurrentProcessId());
-    KernelHandle reached(CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
-    std::string command = "\"" QU_INSTALL_CHILD "\" \"" + roots.root + "\" \"" + archive + "\" " +
-                          std::to_string(stop) + " " + eventName;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return 0xFFFFFFFF;
-    KernelHandle process(pi.hProcess), thread(pi.hThread);
-    const HANDLE waits[] = {reached.Get(), process.Get()};
-    const DWORD which = WaitForMultipleObjects(2, waits, FALSE, 120000);
-    if (which != WAIT_OBJECT_0 + 1) {
-        TerminateProcess(process.Get(), 99);
-        WaitForSingleObject(process.Get(), 30000);
-        return which == WAIT_OBJECT_0 ? STILL_ACTIVE : 0xFFFFFFFE;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process.Get(), &code);
-    return code;
-}
-
 // The version of the installed program from its version resource, "a.b.c.d"; empty when it has none.
 std::string FileVersion(const std::string& path)
 {
@@ -121,41 +95,17 @@ protected:
         UseTemporaryFolder(m_roots->temp);
         if (!update)
             return;
-        if (m_installed.empty()) {
+        if (!m_installed.Saved()) {
             const InstallResult first = RunInstall(*m_roots, m_archive);
             ASSERT_TRUE(first.ok) << first.log;
             ASSERT_TRUE(WriteFileBytes(m_roots->shared + "\\shared.dat", "the users' own settings"));
-            m_installed = FreshFolder("interrupted-installed");
-            CopyTree(m_roots->root, m_installed);
-            for (const auto& key : Keys())
-                ASSERT_TRUE(KeySnapshot::Take(key.first, key.second, m_keys[key.second])) << key.second;
+            m_installed.Save(*m_roots, FreshFolder("interrupted-installed"));
             return;
         }
-        CopyTree(m_installed, m_roots->root);
-        for (const auto& key : Keys())
-            m_keys[key.second].Put(key.first, key.second);
-    }
-    static std::vector<std::pair<HKEY, std::string>> Keys()
-    {
-        return {{HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH},
-                {HKEY_CLASSES_ROOT, ".plk"},
-                {HKEY_CLASSES_ROOT, "Plankora.Document"}};
-    }
-    // Folders and files with their attributes.
-    static void CopyTree(const std::string& from, const std::string& to)
-    {
-        CreateDirectoryA(to.c_str(), nullptr);
-        ForEachInTree(from, [&](const std::string& path, const WIN32_FIND_DATAA& entry) {
-            const std::string copy = to + path.substr(from.size());
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                CreateDirectoryA(copy.c_str(), nullptr);
-            else
-                CopyFileA(path.c_str(), copy.c_str(), FALSE);
-        });
+        m_installed.Put(*m_roots);
     }
 
-    std::string m_installed;  // a copy of the scratch root with the product installed and used
-    std::map<std::string, KeySnapshot> m_keys;
+    SavedMachine m_installed;  // the scratch root with the product installed and used
 
     std::unique_ptr<FaultRoots> m_roots;
     std::vector<TestFile> m_files;
@@ -170,7 +120,7 @@ TEST_P(InterruptedInstallation, TheNextRunConvergesFromEveryPoint)
     const MachineSnapshot empty = MachineSnapshot::Take(m_roots->root);
     // A whole run first: how many points it has.
     ASSERT_NO_FATAL_FAILURE(Prepare(update));
-    const DWORD total = RunChild(*m_roots, m_archivePath, 0);
+    const DWORD total = RunInstallChild(*m_roots, m_archivePath, 0);
     ASSERT_LT(total, 1000000u) << "the child's run failed";
     ASSERT_GT(total, static_cast<DWORD>(kPoints));
     std::printf("%s: %lu points\n", update ? "update" : "fresh", static_cast<unsigned long>(total));
@@ -181,7 +131,7 @@ TEST_P(InterruptedInstallation, TheNextRunConvergesFromEveryPoint)
         SCOPED_TRACE("point " + std::to_string(point) + " of " + std::to_string(total));
         ASSERT_NO_FATAL_FAILURE(Prepare(update));
         const MachineSnapshot before = MachineSnapshot::Take(m_roots->root);
-        ASSERT_EQ(RunChild(*m_roots, m_archivePath, point), static_cast<DWORD>(STILL_ACTIVE));
+        ASSERT_EQ(RunInstallChild(*m_roots, m_archivePath, point), static_cast<DWORD>(STILL_ACTIVE));
         const MachineSnapshot left = MachineSnapshot::Take(m_roots->root);
         const std::string childLog = ReadFileBytes(m_archivePath + ".log");
         std::string step = childLog.substr(childLog.rfind('\n', childLog.size() - 2) + 1);
