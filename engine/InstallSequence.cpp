@@ -172,7 +172,12 @@ int CInstallSequence::OnFileBegin(ExtractEvent& event)
     const char* path = event.pszPath;
     CUninstallLog& log = m_app.GetUninstallLog();
     const bool keptFile = event.nKind == ENTRY_SHARED_DATA && log.IsKeptFile(path);
-    const bool exists = event.nKind == ENTRY_SHARED_DATA && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    // A shared file whose attributes cannot be read counts as there: it is never replaced on a guess.
+    const DWORD attributes = event.nKind == ENTRY_SHARED_DATA ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    const DWORD lookupError = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : NO_ERROR;
+    const bool exists = event.nKind == ENTRY_SHARED_DATA &&
+                        (attributes != INVALID_FILE_ATTRIBUTES ||
+                         (lookupError != ERROR_FILE_NOT_FOUND && lookupError != ERROR_PATH_NOT_FOUND));
     switch (DecideEntry(event.nKind, m_app.GetInstallStatus(), keptFile, exists)) {
     case EntryDecision::KeepSilently:
         GrantUsersAccess(path, SHARED_DATA_ACCESS, 0);

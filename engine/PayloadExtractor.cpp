@@ -756,14 +756,20 @@ bool PayloadExtractor::RefuseReparsePoints(size_t index)
         const size_t next = path.find('\\', pos + 1);
         const std::string item = path.substr(0, next);
         const DWORD attributes = GetFileAttributesA(item.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES)
-            return true;  // nothing below it exists either
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            // Nothing below it exists either; an item that cannot be looked at is refused, not let through.
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+                return true;
+            Fail(EXTRACT_ERROR_SYSTEM, error);
+            return false;
+        }
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             Fail(EXTRACT_ERROR_SYSTEM, ERROR_CANT_ACCESS_FILE);
             return false;
         }
         if (next == std::string::npos) {
-            if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && FileLinkCount(path.c_str()) > 1) {
+            if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && FileLinkCount(path.c_str()) != 1) {
                 Fail(EXTRACT_ERROR_SYSTEM, ERROR_CANT_ACCESS_FILE);
                 return false;
             }
