@@ -43,7 +43,8 @@ inline std::vector<TestFile> DemoFiles(const FaultRoots& roots)
         std::istringstream split(line);
         for (std::string field; std::getline(split, field, '\t');)
             fields.push_back(field);
-        if (fields.size() != 4)
+        // KIND, STORAGE, DESTINATION, SOURCE and the optional signing mark.
+        if (fields.size() != 4 && fields.size() != 5)
             continue;
         std::string destination = fields[2];
         const struct {
