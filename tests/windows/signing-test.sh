@@ -34,6 +34,10 @@ extendedKeyUsage = codeSigning
 basicConstraints = CA:FALSE
 keyUsage = critical,digitalSignature
 extendedKeyUsage = serverAuth
+[tsa]
+basicConstraints = CA:FALSE
+keyUsage = critical,digitalSignature
+extendedKeyUsage = critical,timeStamping
 EOF
 publisher="Quillon & Partners Test Signer"
 openssl req -x509 -config x509.cnf -extensions root -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 \
@@ -78,6 +82,44 @@ EOF
 "$sign_file" --pkcs12 signer.p12 --password-file password --time "$SOURCE_DATE_EPOCH" "$program" p12.exe
 "$sign_file" --cert chain.pem --key signer.key --time "$SOURCE_DATE_EPOCH" "$program" pem.exe
 check "PKCS#12 and PEM signatures identical" cmp -s p12.exe pem.exe
+
+# A time stamp from an RFC 3161 authority of the test's own on the loopback (the same test authority
+# issues its certificate); an address where nothing answers stops the signing with no output left.
+openssl req -config x509.cnf -newkey rsa:2048 -nodes -keyout tsa.key -out tsa.csr -subj "/CN=Sarventa Test Time Stamps" 2>/dev/null
+openssl x509 -req -in tsa.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile x509.cnf -extensions tsa \
+  -out tsa.pem 2>/dev/null
+echo 01 >tsa.serial
+cat >tsa.cnf <<EOF
+[tsa]
+default_tsa = local
+[local]
+serial = $keys/tsa.serial
+signer_cert = $keys/tsa.pem
+certs = $keys/ca.pem
+signer_key = $keys/tsa.key
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256, sha384, sha512, sha1
+ess_cert_id_alg = sha256
+accuracy = secs:1
+EOF
+coproc TSA { exec python3 "$src/tests/windows/tsa-server.py" "$keys/tsa.cnf"; }
+read -r -t 10 port <&"${TSA[0]}"
+"$sign_file" --cert chain.pem --key signer.key --time "$SOURCE_DATE_EPOCH" --timestamp "http://127.0.0.1:$port/" \
+  "$program" stamped.exe
+kill "$TSA_PID"
+wait "$TSA_PID" 2>/dev/null || true
+stamped=$(osslsigncode verify -CAfile ca.pem -TSA-CAfile ca.pem -in stamped.exe 2>&1 || true)
+check "time-stamped signature verifies with the authority's time stamp" eval \
+  'grep -q "Timestamp Server Signature verification: ok" <<<"$stamped" && grep -q "^Succeeded" <<<"$stamped"'
+check "  the time stamp is the authority's" grep -qF "Subject: /CN=Sarventa Test Time Stamps" <<<"$stamped"
+printf 'stale' >out.exe
+rc=0
+message=$("$sign_file" --cert chain.pem --key signer.key --time "$SOURCE_DATE_EPOCH" \
+  --timestamp "http://127.0.0.1:$port/" "$program" out.exe 2>&1) || rc=$?
+check "time-stamping server gone: refused, naming its address" eval \
+  'test "$rc" -ne 0 && grep -qF "http://127.0.0.1:$port/: the time-stamping server" <<<"$message"'
+check "  no out.exe left" test ! -e out.exe
 
 # A build that signs with an expired certificate stops before setup.exe and leaves no program signed.
 configure() {
