@@ -4,6 +4,9 @@
 # place.
 function(qu_shipped_program target)
   target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/TerminateHandler.cpp
-                                   ${PROJECT_SOURCE_DIR}/platform/ContainerErrors.cpp)
+                                   ${PROJECT_SOURCE_DIR}/platform/ContainerErrors.cpp
+                                   ${PROJECT_SOURCE_DIR}/platform/FormatText.cpp
+                                   ${PROJECT_SOURCE_DIR}/platform/StaticGuards.cpp
+                                   ${PROJECT_SOURCE_DIR}/platform/ThreadSupport.cpp)
   target_link_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
 endfunction()
