@@ -4,6 +4,7 @@
 #include "Checksum.h"
 #include "LzDecoder.h"
 #include "LzFormat.h"
+#include "MessagePump.h"
 #include "PathRules.h"
 #include "PlaceholderExpansion.h"
 #include "Placeholders.h"
@@ -19,6 +20,10 @@
 
 namespace {
 
+constexpr DWORD READ_BUFFER_SIZE = 64 * 1024;
+constexpr size_t WRITE_BUFFER_SIZE = 64 * 1024;
+constexpr uint32_t PROGRESS_STEP = 256;
+constexpr unsigned STORED_UNIT = 32;
 // A temporary name "quXXXX.tmp" must fit within MAX_PATH.
 constexpr int MAX_TEMP_FOLDER_LENGTH = 246;
 
@@ -48,6 +53,34 @@ private:
     int64_t* m_pTotal;
     int64_t m_start = 0;
 };
+
+// Copies n bytes (N <= n <= 2N) as the first and the last N, both loaded before either is stored.
+template <size_t N>
+inline void CopyEnds(unsigned char* to, const unsigned char* from, size_t n)
+{
+    unsigned char head[N], tail[N];
+    std::memcpy(head, from, N);
+    std::memcpy(tail, from + n - N, N);
+    std::memcpy(to, head, N);
+    std::memcpy(to + n - N, tail, N);
+}
+
+// Copies a unit (1 to 33 bytes) with a few fixed-size moves that stay within [0, n).
+inline void CopyUnit(unsigned char* to, const unsigned char* from, size_t n)
+{
+    if (n > 2 * 16) {
+        std::memcpy(to, from, n);
+    } else if (n >= 16) {
+        CopyEnds<16>(to, from, n);
+    } else if (n >= 8) {
+        CopyEnds<8>(to, from, n);
+    } else if (n >= 4) {
+        CopyEnds<4>(to, from, n);
+    } else {
+        for (size_t k = 0; k < n; ++k)
+            to[k] = from[k];
+    }
+}
 
 typedef BOOL(WINAPI* SetFileInformationByHandleFn)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
 
@@ -174,6 +207,27 @@ void PayloadExtractor::Fail(int kind, DWORD systemError)
         m_dwSystemError = systemError;
 }
 
+int PayloadExtractor::Send(uint32_t code)
+{
+    m_event.nCode = code;
+    m_event.nEntryBodyRead = m_bEntryOpen ? m_event.nBodyRead - m_entryBodyBase : 0;
+    return m_pfnCallback ? m_pfnCallback(&m_event) : EXTRACT_CONTINUE;
+}
+
+bool PayloadExtractor::SendChecked(uint32_t code)
+{
+    if (Send(code) != EXTRACT_STOP)
+        return true;
+    Fail(EXTRACT_ERROR_CANCELLED);
+    return false;
+}
+
+bool PayloadExtractor::SendProgress()
+{
+    m_progressMark = m_event.nDone;
+    return SendChecked(EXTRACT_PROGRESS);
+}
+
 bool PayloadExtractor::Run(const char* pszArchive)
 {
     m_nErrorKind = EXTRACT_ERROR_NONE;
@@ -237,8 +291,32 @@ bool PayloadExtractor::Run(const char* pszArchive)
 
     {
         PhaseTimer timer(m_pTimings ? &m_pTimings->nLoop : nullptr);
-        if (!DecodeBody())
-            return false;
+        DWORD lastPump = GetTickCount() - 1;
+        while (!IsFinished()) {
+            // Keeps the wizard painting while the extraction runs on its thread. Once per timer tick: a
+            // PeekMessage costs tens of microseconds under Wine, more than decoding a unit, and the window
+            // cannot tell the difference.
+            const DWORD now = GetTickCount();
+            if (now != lastPump) {
+                PumpMessages(false);
+                lastPump = now;
+            }
+            // The common case first: tokens inside an entry being written, no event due.
+            if (!DecodeWithinEntry())
+                return false;
+            if (IsFinished())
+                break;
+            unsigned char buffer[LZ_MAX_TOKEN_OUTPUT];
+            const unsigned char* unit = nullptr;
+            unsigned length = 0;
+            if (!ProduceUnit(buffer, unit, length))
+                return false;
+            if (m_event.nDone - m_progressMark >= PROGRESS_STEP && !SendProgress())
+                return false;
+            m_event.nDone += length;
+            if (!Consume(unit, length) || !AfterUnit())
+                return false;
+        }
     }
 
     m_readBuffer.reset();
@@ -261,6 +339,178 @@ bool PayloadExtractor::Run(const char* pszArchive)
     m_createdFolders.clear();
     // The extraction has succeeded; the answer cannot undo it.
     Send(EXTRACT_END);
+    return true;
+}
+
+// Decodes tokens straight from the read buffer into the write buffer while each of them is a whole unit of
+// the entry being written and no event falls due: exactly what the unit-by-unit loop would do with them.
+bool PayloadExtractor::DecodeWithinEntry()
+{
+    if (m_phase != Phase::Files || !m_bEntryOpen || m_bSkipping || m_bStored)
+        return true;
+    const unsigned char* const start = m_readBuffer.get() + m_readPos;
+    const unsigned char* in = start;
+    const unsigned char* const inEnd = m_readBuffer.get() + m_readEnd;
+    unsigned char* const writeBuffer = m_writeBuffer.get();
+    uint32_t done = m_event.nDone;
+    uint32_t written = m_event.nEntryWritten;
+    const uint32_t size = m_event.nEntrySize;
+    size_t fill = m_writeFill;
+    bool ok = true;
+    // Each token: at most LZ_MAX_TOKEN_INPUT bytes in, LZ_MAX_TOKEN_OUTPUT bytes out; the entry does not
+    // end within it, so no file completes here.
+    while (inEnd - in >= static_cast<ptrdiff_t>(LZ_MAX_TOKEN_INPUT) && done - m_progressMark < PROGRESS_STEP &&
+           size - written > LZ_MAX_TOKEN_OUTPUT && WRITE_BUFFER_SIZE - fill >= LZ_MAX_TOKEN_OUTPUT) {
+        const unsigned char* unit = nullptr;
+        unsigned length = 0;
+        if (m_decoder->DecodeUnitFrom(in, unit, length) != LzStatus::Ok) {
+            ok = false;
+            break;
+        }
+        // Both buffers have room for a whole token: one fixed-size copy.
+        std::memcpy(writeBuffer + fill, unit, LZ_MAX_TOKEN_OUTPUT);
+        fill += length;
+        done += length;
+        written += length;
+    }
+    const DWORD taken = static_cast<DWORD>(in - start);
+    m_readPos += taken;
+    m_event.nBodyRead += taken;
+    m_event.nDone = done;
+    m_event.nEntryWritten = written;
+    m_writeFill = fill;
+    if (!ok) {
+        // With the token's bytes at hand, only a bad reference can stop it.
+        Fail(EXTRACT_ERROR_TRUNCATED);
+        return false;
+    }
+    return true;
+}
+
+bool PayloadExtractor::IsFinished() const
+{
+    return m_phase == Phase::Files && !m_bEntryOpen && m_nextEntry == m_nEntries;
+}
+
+int PayloadExtractor::ReadByte()
+{
+    if (m_readPos == m_readEnd) {
+        DWORD got = 0;
+        if (!ReadFile(m_archive.Get(), m_readBuffer.get(), READ_BUFFER_SIZE, &got, nullptr)) {
+            m_dwReadError = GetLastError();
+            m_bReadFailed = true;
+            return LZ_SOURCE_ERROR;
+        }
+        m_readPos = 0;
+        m_readEnd = got;
+        if (got == 0)
+            return LZ_SOURCE_END;
+    }
+    ++m_event.nBodyRead;
+    return m_readBuffer[m_readPos++];
+}
+
+bool PayloadExtractor::ProduceUnit(unsigned char* buffer, const unsigned char*& unit, unsigned& length)
+{
+    length = 0;
+    unit = buffer;
+    if (!m_bStored) {
+        LzStatus status;
+        if (m_readEnd - m_readPos >= LZ_MAX_TOKEN_INPUT) {
+            // The whole token is in the read buffer.
+            const unsigned char* in = m_readBuffer.get() + m_readPos;
+            status = m_decoder->DecodeUnitFrom(in, unit, length);
+            const DWORD taken = static_cast<DWORD>(in - (m_readBuffer.get() + m_readPos));
+            m_readPos += taken;
+            m_event.nBodyRead += taken;
+        } else {
+            auto source = [this] { return ReadByte(); };
+            status = m_decoder->DecodeUnit(source, unit, length);
+        }
+        switch (status) {
+        case LzStatus::Ok:
+            return true;
+        case LzStatus::SourceError:
+            Fail(EXTRACT_ERROR_SYSTEM, m_dwReadError);
+            return false;
+        case LzStatus::Truncated:
+        case LzStatus::BadReference:
+            Fail(EXTRACT_ERROR_TRUNCATED);
+            return false;
+        }
+        return false;
+    }
+    // Stored bytes: up to 32 at a time, never past the end of the content.
+    const uint32_t left = m_event.nTotal - m_event.nDone;
+    const unsigned want = static_cast<unsigned>(std::min<uint32_t>(STORED_UNIT, left));
+    while (length < want) {
+        if (m_readPos == m_readEnd) {
+            DWORD got = 0;
+            if (!ReadFile(m_archive.Get(), m_readBuffer.get(), READ_BUFFER_SIZE, &got, nullptr)) {
+                Fail(EXTRACT_ERROR_SYSTEM, GetLastError());
+                return false;
+            }
+            m_readPos = 0;
+            m_readEnd = got;
+            if (got == 0)
+                break;
+        }
+        const unsigned n = static_cast<unsigned>(std::min<DWORD>(want - length, m_readEnd - m_readPos));
+        std::memcpy(buffer + length, m_readBuffer.get() + m_readPos, n);
+        m_readPos += n;
+        m_event.nBodyRead += n;
+        length += n;
+    }
+    if (length == 0) {
+        Fail(EXTRACT_ERROR_TRUNCATED);
+        return false;
+    }
+    return true;
+}
+
+bool PayloadExtractor::Consume(const unsigned char* unit, unsigned length)
+{
+    unsigned i = 0;
+    while (i < length) {
+        if (m_phase == Phase::DirectorySize) {
+            while (i < length && m_directoryHeld < DIRECTORY_HEADER_SIZE)
+                m_directory.push_back(unit[i++]);
+            m_directoryHeld = static_cast<uint32_t>(m_directory.size());
+            if (m_directoryHeld < DIRECTORY_HEADER_SIZE)
+                continue;
+            m_directorySize = ReadLE32(m_directory.data());
+            if (!IsValidDirectorySize(m_directorySize)) {
+                Fail(EXTRACT_ERROR_TRUNCATED);
+                return false;
+            }
+            // The directory grows with the bytes that arrive: a size field of gigabytes in a short archive
+            // costs nothing before the archive runs out.
+            m_phase = Phase::Directory;
+            if (m_directoryHeld == m_directorySize && !FinishDirectory())
+                return false;
+        } else if (m_phase == Phase::Directory) {
+            const unsigned n = std::min<unsigned>(length - i, m_directorySize - m_directoryHeld);
+            m_directory.insert(m_directory.end(), unit + i, unit + i + n);
+            m_directoryHeld += n;
+            i += n;
+            if (m_directoryHeld == m_directorySize && !FinishDirectory())
+                return false;
+        } else {
+            if (!m_bEntryOpen) {
+                if (m_nextEntry == m_nEntries)
+                    return true;  // bytes past the last entry carry nothing
+                if (!OpenEntry())
+                    return false;
+            }
+            const unsigned n = std::min<unsigned>(length - i, m_event.nEntrySize - m_event.nEntryWritten);
+            if (!m_bSkipping && n > 0 && !WriteOutput(unit + i, n))
+                return false;
+            m_event.nEntryWritten += n;
+            i += n;
+            if (m_event.nEntryWritten == m_event.nEntrySize && !CompleteEntry())
+                return false;
+        }
+    }
     return true;
 }
 
@@ -307,6 +557,37 @@ bool PayloadExtractor::FinishDirectory()
     m_event.nTotal = static_cast<uint32_t>(total);
     m_opened.assign(m_nEntries, 0);
     m_phase = Phase::Files;
+    return true;
+}
+
+bool PayloadExtractor::AfterUnit()
+{
+    if (m_phase != Phase::Files || m_bEntryOpen)
+        return true;
+    if (m_event.nDone < m_event.nTotal) {
+        // The stored section begins with the first file kept uncompressed. Empty entries carry no bytes in
+        // either section, so the next entry with content decides.
+        for (size_t k = m_nextEntry; k < m_nEntries; ++k) {
+            const unsigned char* entry = Entry(k);
+            if (ReadLE32(entry + ENTRY_OFFSET_SIZE) == 0)
+                continue;
+            if (entry[ENTRY_OFFSET_COMPRESSED] == 0)
+                m_bStored = true;
+            break;
+        }
+        return true;
+    }
+    // All content is produced: the entries left are empty ones.
+    while (m_nextEntry < m_nEntries) {
+        if (!OpenEntry())
+            return false;
+        if (m_event.nEntrySize != 0) {
+            Fail(EXTRACT_ERROR_TRUNCATED);
+            return false;
+        }
+        if (!CompleteEntry())
+            return false;
+    }
     return true;
 }
 
@@ -520,6 +801,20 @@ void PayloadExtractor::ReleaseFolders()
 {
     m_heldFolders.clear();
     m_heldFolderNames.clear();
+}
+
+bool PayloadExtractor::WriteOutput(const unsigned char* data, size_t size)
+{
+    while (size > 0) {
+        const size_t n = std::min(size, WRITE_BUFFER_SIZE - m_writeFill);
+        CopyUnit(m_writeBuffer.get() + m_writeFill, data, n);
+        m_writeFill += n;
+        data += n;
+        size -= n;
+        if (m_writeFill == WRITE_BUFFER_SIZE && !FlushOutput())
+            return false;
+    }
+    return true;
 }
 
 bool PayloadExtractor::FlushOutput()

@@ -109,13 +109,7 @@ public:
 private:
     enum class Phase { DirectorySize, Directory, Files };
 
-    static constexpr DWORD READ_BUFFER_SIZE = 64 * 1024;
-    static constexpr size_t WRITE_BUFFER_SIZE = 64 * 1024;
-    static constexpr uint32_t PROGRESS_STEP = 256;
-    static constexpr unsigned STORED_UNIT = 32;
-
     bool Run(const char* pszArchive);
-    bool DecodeBody();  // the archive's content, unit by unit, into the entries' files
     void HandleFailure();
     void Fail(int kind, DWORD systemError = 0);
     int Send(uint32_t code);
