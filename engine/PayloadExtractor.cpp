@@ -323,6 +323,7 @@ bool PayloadExtractor::Run(const char* pszArchive)
     m_archive.Close();
     m_decoder.reset();
     m_writeBuffer.reset();
+    ReleaseFolders();
     if (!SendChecked(EXTRACT_VERIFY))
         return false;
     bool verified;
@@ -744,8 +745,9 @@ bool PayloadExtractor::CreateOutput(const char* destination)
 // junction, a symbolic link) could lead the write, and the access granted to it, to a place of someone
 // else's choosing. Such an entry fails instead, and so does an existing file with more than one name (a
 // hard link to a file elsewhere on the volume, which a write in place or the access grant would reach).
-// Each folder that passed is held open without delete sharing until the entry ends, so that nobody can
-// rename it and put a link in its place meanwhile. Called again once the entry's folders exist.
+// Each folder that passed is held open without delete sharing until the extraction ends (opened once, not
+// again for every entry in it), so that nobody can rename it and put a link in its place meanwhile. Called
+// again once the entry's folders exist.
 bool PayloadExtractor::RefuseReparsePoints(size_t index)
 {
     const size_t from = m_checkFrom[index];
@@ -776,8 +778,7 @@ bool PayloadExtractor::RefuseReparsePoints(size_t index)
             return true;
         }
         // A file where a folder belongs is left to the write, which fails with the system's own code.
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            std::find(m_heldFolderNames.begin(), m_heldFolderNames.end(), item) == m_heldFolderNames.end()) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !m_heldFolderNames.count(item)) {
             FileHandle folder(CreateFileA(item.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           nullptr, OPEN_EXISTING,
                                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -791,7 +792,7 @@ bool PayloadExtractor::RefuseReparsePoints(size_t index)
                 return false;
             }
             m_heldFolders.push_back(std::move(folder));
-            m_heldFolderNames.push_back(item);
+            m_heldFolderNames.insert(item);
         }
         pos = next;
     }
@@ -859,7 +860,6 @@ bool PayloadExtractor::CompleteEntry()
     m_event.nKind = 0;
     m_bEntryOpen = false;
     m_bSkipping = false;
-    ReleaseFolders();
     return true;
 }
 

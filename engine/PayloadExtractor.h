@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class LzDecoder;
@@ -165,8 +166,8 @@ private:
     std::vector<unsigned char> m_opened;  // per entry: opened for writing (not skipped)
     std::vector<size_t> m_checkFrom;      // per entry: length of its placeholder's folder in the path, or 0
     std::vector<std::string> m_createdFolders;  // folders this run made, outermost first
-    std::vector<FileHandle> m_heldFolders;      // the current entry's checked folders, held until it ends
-    std::vector<std::string> m_heldFolderNames;
+    std::vector<FileHandle> m_heldFolders;      // the checked folders, held until the extraction ends
+    std::unordered_set<std::string> m_heldFolderNames;
 
     // The entry being written.
     bool m_bEntryOpen = false;
