@@ -119,6 +119,15 @@ DWORD RunUninstaller(const FaultRoots& roots)
             break;
         Sleep(50);
     }
+    // The uninstaller's copy owns the installer mutex until it has removed the original program and ends: on
+    // a busy machine it can outlast the wait above (Wine's job count), and what follows needs it finished.
+    KernelHandle mutex(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE,
+                                  (std::string("Global\\") + INSTALLER_MUTEX_NAME).c_str()));
+    if (mutex) {
+        const DWORD wait = WaitForSingleObject(mutex.Get(), 60000);
+        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
+            ReleaseMutex(mutex.Get());
+    }
     // The copy in its folder "Uninstall-*" of the temporary folder waits for the next restart.
     WIN32_FIND_DATAA data;
     FindHandle find(FindFirstFileA((roots.temp + "\\Uninstall-*").c_str(), &data));
