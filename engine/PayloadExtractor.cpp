@@ -323,7 +323,7 @@ bool PayloadExtractor::Run(const char* pszArchive)
     m_archive.Close();
     m_decoder.reset();
     m_writeBuffer.reset();
-    ReleaseFolders();
+    // The folders stay held through the verification, and through the deletions that follow a failed one.
     if (!SendChecked(EXTRACT_VERIFY))
         return false;
     bool verified;
@@ -333,6 +333,7 @@ bool PayloadExtractor::Run(const char* pszArchive)
     }
     if (!verified)
         return false;
+    ReleaseFolders();
 
     m_directory.clear();
     m_directory.shrink_to_fit();
@@ -779,7 +780,10 @@ bool PayloadExtractor::RefuseReparsePoints(size_t index)
         }
         // A file where a folder belongs is left to the write, which fails with the system's own code.
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !m_heldFolderNames.count(item)) {
-            FileHandle folder(CreateFileA(item.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+            // Listing access, not only attributes: a handle with no data access takes no part in the sharing
+            // checks, and would not keep a rename of the folder out.
+            FileHandle folder(CreateFileA(item.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           nullptr, OPEN_EXISTING,
                                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
             BY_HANDLE_FILE_INFORMATION information = {};

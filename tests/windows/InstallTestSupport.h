@@ -18,7 +18,12 @@
 // The page's side, recorded: the status line and the log box text (a header as one line of dashes).
 class RecordingProgress : public IInstallProgress {
 public:
-    void SetStatusText(const std::string& text) override { status = text; }
+    void SetStatusText(const std::string& text) override
+    {
+        status = text;
+        if (onStatusText)
+            onStatusText(text);
+    }
     void SetStatusPath(const std::string& text) override
     {
         status = text;
@@ -39,6 +44,8 @@ public:
     bool shown = false;
     // Runs as each entry's line is shown: after the entry's checks, before its backup and its write.
     std::function<void(const std::string&)> onStatusPath;
+    // Runs as a step's status line is shown ("Data Control..." as the verification starts).
+    std::function<void(const std::string&)> onStatusText;
 };
 
 // The sequence with the archive given by the test as its payload.

@@ -331,4 +331,25 @@ TEST_F(InstallSequence, AFolderSwappedForALinkAfterTheCheckIsNotWrittenThrough)
     EXPECT_EQ(ReadFileBytes(elsewhere + "\\shared.dat"), "someone else's");
 }
 
+// The checked folders stay held through the verification, after which a failure deletes by name.
+TEST_F(InstallSequence, ACheckedFolderCannotBeSwappedDuringTheVerification)
+{
+    const std::string data = m_install + "\\Data";
+    ASSERT_TRUE(CreateDirectoryA(m_install.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(data.c_str(), nullptr));
+    bool verifying = false, moved = false;
+    m_progress.onStatusText = [&](const std::string& text) {
+        if (text.compare(0, 12, "Data Control") != 0)
+            return;
+        verifying = true;
+        moved = MoveFileA(data.c_str(), (data + ".old").c_str()) != FALSE;
+        if (moved)
+            MoveFileA((data + ".old").c_str(), data.c_str());
+    };
+    Run({{"<InstallPath>\\Data\\shared.dat", "shipped", true, 3}});
+    m_progress.onStatusText = nullptr;
+    EXPECT_TRUE(verifying);
+    EXPECT_FALSE(moved);
+}
+
 }  // namespace
