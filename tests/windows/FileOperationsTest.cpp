@@ -21,7 +21,9 @@ class CreateFolderPathTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_root = FreshFolder("file-ops-folders");
+        // A folder of each test's own: CTest runs the tests of this fixture side by side.
+        m_root = FreshFolder(std::string("file-ops-folders-") +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         m_a = m_root + "\\A";
         ASSERT_TRUE(CreateDirectoryA(m_a.c_str(), nullptr));
     }
