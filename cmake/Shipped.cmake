@@ -2,11 +2,68 @@
 # C++ runtime's verbose terminate handler (platform/TerminateHandler.cpp) and its error functions of the
 # containers (platform/ContainerErrors.cpp), which must be the program's own objects to take the runtime's
 # place.
+set(QU_RUNTIME_SHIMS ${PROJECT_SOURCE_DIR}/platform/TerminateHandler.cpp
+                     ${PROJECT_SOURCE_DIR}/platform/ContainerErrors.cpp
+                     ${PROJECT_SOURCE_DIR}/platform/FormatText.cpp
+                     ${PROJECT_SOURCE_DIR}/platform/StaticGuards.cpp
+                     ${PROJECT_SOURCE_DIR}/platform/ThreadSupport.cpp)
+
+# In release builds each program is optimised as one unit at link time. The linker alone keeps every function
+# of an object whose unwind table it keeps; the link-time optimiser drops what the program does not call. One
+# partition, since GCC 12's partitioned link fails on setup.exe.
+function(qu_optimised_program target)
+  target_link_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-fuse-linker-plugin -flto -flto-partition=one>)
+  set_property(GLOBAL APPEND PROPERTY QU_OPTIMISED_PROGRAMS ${target})
+endfunction()
+
 function(qu_shipped_program target)
-  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/TerminateHandler.cpp
-                                   ${PROJECT_SOURCE_DIR}/platform/ContainerErrors.cpp
-                                   ${PROJECT_SOURCE_DIR}/platform/FormatText.cpp
-                                   ${PROJECT_SOURCE_DIR}/platform/StaticGuards.cpp
-                                   ${PROJECT_SOURCE_DIR}/platform/ThreadSupport.cpp)
+  target_sources(${target} PRIVATE ${QU_RUNTIME_SHIMS})
   target_link_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+  qu_optimised_program(${target})
+endfunction()
+
+# The libraries each such program links, found through their link dependencies.
+function(qu_linked_targets out)
+  set(found)
+  set(pending ${ARGN})
+  while(pending)
+    list(POP_FRONT pending t)
+    if(NOT TARGET ${t} OR t IN_LIST found)
+      continue()
+    endif()
+    get_target_property(imported ${t} IMPORTED)
+    if(imported)
+      continue()
+    endif()
+    list(APPEND found ${t})
+    foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+      get_target_property(deps ${t} ${property})
+      if(deps)
+        list(APPEND pending ${deps})
+      endif()
+    endforeach()
+  endwhile()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# Called once every target exists. The objects of what those programs link carry the optimiser's
+# intermediate code beside the ordinary code (fat objects), so the test programs link the same libraries as
+# before. The runtime shims that the runtime itself calls stay ordinary objects: the linker reads the runtime's
+# archives after the link-time optimiser has run. The containers' error functions are called from the
+# program's own code, and share the standard exception's type information with it. The programs ask no
+# object for its type (no dynamic_cast or typeid): they carry no type information but for the exceptions.
+function(qu_shipped_objects)
+  get_property(programs GLOBAL PROPERTY QU_OPTIMISED_PROGRAMS)
+  qu_linked_targets(targets ${programs})
+  foreach(t ${targets})
+    get_target_property(type ${t} TYPE)
+    if(type MATCHES "^(STATIC_LIBRARY|OBJECT_LIBRARY|EXECUTABLE)$")
+      set_property(TARGET ${t} APPEND PROPERTY COMPILE_OPTIONS
+                   "$<$<CONFIG:Release,MinSizeRel>:-flto;-ffat-lto-objects>" $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
+    endif()
+  endforeach()
+  set(runtime_members ${QU_RUNTIME_SHIMS})
+  list(FILTER runtime_members EXCLUDE REGEX "ContainerErrors")
+  set_property(SOURCE ${runtime_members} DIRECTORY ${PROJECT_SOURCE_DIR}/app ${PROJECT_SOURCE_DIR}/demo
+               APPEND PROPERTY COMPILE_OPTIONS $<$<CONFIG:Release,MinSizeRel>:-fno-lto>)
 endfunction()

@@ -241,6 +241,9 @@ void InjectionControl::Prepare(LONG failAt, LONG alsoFailAt, bool armed)
 
 void InjectionControl::Stop()
 {
+    // A program of the run that outlives it (an uninstaller's copy) counts no more and fails nothing.
+    if (m_record)
+        InterlockedExchange(&m_record->armed, 0);
     SetEnvironmentVariableA("QU_INJECT", nullptr);
     SetEnvironmentVariableA("QU_INJECT_ARMED", nullptr);
 }

@@ -40,7 +40,7 @@ public:
     // Sets QU_INJECT (and QU_INJECT_ARMED) in this process's environment for the programs started next,
     // with a zero count and the given calls to fail.
     void Prepare(LONG failAt, LONG alsoFailAt = 0, bool armed = true);
-    // Clears QU_INJECT again.
+    // Clears QU_INJECT again and disarms the record.
     void Stop();
     LONG Calls() const;
     // "Function #k" for the call at position (k: its rank among the calls of that function).

@@ -169,7 +169,7 @@ protected:
         }
         const InstallResult again = RunInstall(R(), m_archive);
         ASSERT_TRUE(again.ok) << again.log;
-        EXPECT_EQ(again.log.find("Failed"), std::string::npos) << again.log;
+        EXPECT_EQ(again.log.find("Failed"), std::string::npos) << again.log << RegistrationState();
         RunUninstaller(R());
         const std::string shared = R().root + "\\Common";
         MachineSnapshot end = MachineSnapshot::Take(R().root).Without(shared);
@@ -183,6 +183,28 @@ protected:
         if (m_installed.Saved()) {
             EXPECT_EQ(ReadFileBytes(R().shared + "\\shared.dat"), "the users' own settings");
         }
+    }
+
+    // What the registry step left, and what a second registration run returns: which part of the step failed.
+    std::string RegistrationState() const
+    {
+        std::string state = "\nDisplayName \"" + GetString(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH, "DisplayName") +
+                            "\", UninstallString \"" +
+                            GetString(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH, "UninstallString") + "\", .plk \"" +
+                            GetString(HKEY_CLASSES_ROOT, ".plk", nullptr) + "\", open command \"" +
+                            GetString(HKEY_CLASSES_ROOT, "Plankora.Document\\shell\\open\\command", nullptr) + "\"";
+        const std::string program = R().install + "\\Plankora.exe";
+        std::string command = "\"" + program + "\" /Register /Background";
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        DWORD code = 0xFFFFFFFF;
+        if (CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            KernelHandle process(pi.hProcess), thread(pi.hThread);
+            WaitForSingleObject(process.Get(), 60000);
+            GetExitCodeProcess(process.Get(), &code);
+        }
+        return state + "; registration run again: exit code " + std::to_string(static_cast<int>(code));
     }
 
     // Every item that existed before the faulty run is as before it or as wanted (after the run without the
