@@ -664,8 +664,19 @@ TEST_F(WizardInstall, EscapeInTheLogBoxActsAsExitAndNeverRemovesThePage)
     EXPECT_TRUE(IsWindowVisible(Page(PAGE_PROGRESS)));
 }
 
+// The disk fills up after the given share (percent) of the product's content is written.
 class WizardDiskFull : public WizardInstall, public ::testing::WithParamInterface<DWORD> {
 protected:
+    // The bytes of the demo product's files, as the build staged them for the payload.
+    static uint64_t ProductContentSize()
+    {
+        uint64_t total = 0;
+        ForEachInTree(WinPath(QU_DEMO_PRODUCT_DIR), [&total](const std::string& path, const WIN32_FIND_DATAA& data) {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !EndsWithNoCase(path, "payload.manifest"))
+                total += data.nFileSizeLow;
+        });
+        return total;
+    }
     MachineSnapshot Machine() const
     {
         MachineSnapshot machine = MachineSnapshot::Take(m_root);
@@ -689,7 +700,7 @@ TEST_P(WizardDiskFull, TheFailureIsShownAndTheMachineIsUnchanged)
     const MachineSnapshot before = Machine();
     Open();
     GoTo(PAGE_PROGRESS);
-    g_diskBytesLeft = GetParam();
+    g_diskBytesLeft = static_cast<DWORD>(ProductContentSize() * GetParam() / 100);
     ExtractorWriteCall() = WriteUntilDiskFull;
     Install();
     ExtractorWriteCall() = nullptr;
@@ -705,7 +716,7 @@ TEST_P(WizardDiskFull, TheFailureIsShownAndTheMachineIsUnchanged)
     EXPECT_EQ(ReadFileBytes(m_app.m_strInstallFolder + "\\Plankora.exe").find("the user's own"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(AfterBytes, WizardDiskFull, ::testing::Values(0u, 100000u, 250000u));
+INSTANTIATE_TEST_SUITE_P(AfterShare, WizardDiskFull, ::testing::Values(0u, 40u, 90u));
 
 }  // namespace
 
