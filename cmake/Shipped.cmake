@@ -16,9 +16,19 @@ function(qu_optimised_program target)
   set_property(GLOBAL APPEND PROPERTY QU_OPTIMISED_PROGRAMS ${target})
 endfunction()
 
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(QU_PROGRAM_START _ProgramStart)
+else()
+  set(QU_PROGRAM_START ProgramStart)
+endif()
+
 function(qu_shipped_program target)
-  target_sources(${target} PRIVATE ${QU_RUNTIME_SHIMS})
-  target_link_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+  target_sources(${target} PRIVATE ${QU_RUNTIME_SHIMS} ${PROJECT_SOURCE_DIR}/platform/ProgramStart.cpp)
+  # Imported data would need the runtime relocations that only the runtime's start-up object applies: with
+  # them turned off, such an import fails the link instead.
+  target_link_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>
+                      -specs=${PROJECT_SOURCE_DIR}/cmake/ProgramStart.specs -Wl,--entry=${QU_PROGRAM_START}
+                      -Wl,--disable-runtime-pseudo-reloc)
   qu_optimised_program(${target})
 endfunction()
 
@@ -62,7 +72,7 @@ function(qu_shipped_objects)
                    "$<$<CONFIG:Release,MinSizeRel>:-flto;-ffat-lto-objects>" $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
     endif()
   endforeach()
-  set(runtime_members ${QU_RUNTIME_SHIMS})
+  set(runtime_members ${QU_RUNTIME_SHIMS} ${PROJECT_SOURCE_DIR}/platform/ProgramStart.cpp)
   list(FILTER runtime_members EXCLUDE REGEX "ContainerErrors")
   set_property(SOURCE ${runtime_members} DIRECTORY ${PROJECT_SOURCE_DIR}/app ${PROJECT_SOURCE_DIR}/demo
                APPEND PROPERTY COMPILE_OPTIONS $<$<CONFIG:Release,MinSizeRel>:-fno-lto>)

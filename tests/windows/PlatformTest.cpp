@@ -1,6 +1,7 @@
-// Platform layer: the message pump and message box captions.
+// Platform layer: the message pump, message box captions, and the shipped programs' own entry point.
 #include "ErrorReport.h"
 #include "MessagePump.h"
+#include "TestSupport.h"
 #include "WinApp.h"
 
 #include <gtest/gtest.h>
@@ -90,3 +91,24 @@ TEST(MessageBoxCaption, GivenThenApplicationThenProgram)
 }
 
 }  // namespace
+
+// The entry point that stands in for the runtime's start-up: static constructors before WinMain, the command
+// line after a quoted program name and its blanks, exceptions thrown through the runtime's own frames,
+// WinMain's result as the exit code and the static destructors at exit.
+TEST(ProgramStart, RunsWhatTheRuntimeStartUpRan)
+{
+    const std::string report = FreshFolder("program-start") + "\\report.txt";
+    std::string command = "\"" + WinPath(QU_PROGRAM_START_PROBE) + "\" \t " + report;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    DWORD code = 0;
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    EXPECT_EQ(code, 7u);
+    EXPECT_EQ(ReadFileBytes(report), "line [" + report + "]\nconstructed\nbad_alloc\nout of range\nexit\n");
+    RemoveTree(TestRoot() + "\\program-start");
+}

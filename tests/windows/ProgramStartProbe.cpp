@@ -1,0 +1,59 @@
+// Started like the shipped programs (their own entry point). Writes what it saw to the file its command line
+// names: the command line after its own name, whether the static constructors ran, and the exceptions it
+// caught, one thrown from within the C++ runtime's own code. At exit a static destructor adds "exit". Exits
+// with 7.
+#include <windows.h>
+
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool g_constructed = false;
+std::string g_report;
+
+void Append(const std::string& text)
+{
+    const HANDLE file = CreateFileA(g_report.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+}
+
+struct Lifetime {
+    Lifetime() { g_constructed = true; }
+    ~Lifetime()
+    {
+        if (!g_report.empty())
+            Append("exit\n");
+    }
+} g_lifetime;
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR line, int)
+{
+    g_report = line;
+    std::string seen = "line [" + g_report + "]\n";
+    if (g_constructed)
+        seen += "constructed\n";
+    try {
+        // The runtime's operator new throws through its own frames.
+        volatile size_t huge = ~size_t(0) / 2;
+        seen += ::operator new(huge) ? "allocated\n" : "null\n";
+    } catch (const std::bad_alloc&) {
+        seen += "bad_alloc\n";
+    }
+    try {
+        std::vector<int> empty;
+        seen += std::to_string(empty.at(3));
+    } catch (const std::exception&) {
+        seen += "out of range\n";
+    }
+    Append(seen);
+    return 7;
+}
