@@ -24,11 +24,11 @@ endif()
 
 function(qu_shipped_program target)
   target_sources(${target} PRIVATE ${QU_RUNTIME_SHIMS} ${PROJECT_SOURCE_DIR}/platform/ProgramStart.cpp)
-  # Imported data would need the runtime relocations that only the runtime's start-up object applies: with
-  # them turned off, such an import fails the link instead.
+  # Data imported without a declaration saying so would need the runtime relocations that only the runtime's
+  # start-up object applies: such an import fails the link instead.
   target_link_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>
                       -specs=${PROJECT_SOURCE_DIR}/cmake/ProgramStart.specs -Wl,--entry=${QU_PROGRAM_START}
-                      -Wl,--disable-runtime-pseudo-reloc)
+                      -Wl,--disable-auto-import)
   qu_optimised_program(${target})
 endfunction()
 
