@@ -1,7 +1,7 @@
 // Started like the shipped programs (their own entry point). Writes what it saw to the file its command line
 // names: the command line after its own name, whether the static constructors ran, and the exceptions it
 // caught, one thrown from within the C++ runtime's own code. At exit a static destructor adds "exit". Exits
-// with 7.
+// with 7; with "/Uncaught " ahead of the file's name it then throws an exception that nothing catches.
 #include <windows.h>
 
 #include <new>
@@ -37,8 +37,11 @@ struct Lifetime {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR line, int)
 {
-    g_report = line;
-    std::string seen = "line [" + g_report + "]\n";
+    const char kUncaught[] = "/Uncaught ";
+    const std::string args = line;
+    const bool uncaught = args.rfind(kUncaught, 0) == 0;
+    g_report = uncaught ? args.substr(sizeof kUncaught - 1) : args;
+    std::string seen = "line [" + args + "]\n";
     if (g_constructed)
         seen += "constructed\n";
     try {
@@ -55,5 +58,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR line, int)
         seen += "out of range\n";
     }
     Append(seen);
+    if (uncaught)
+        throw uncaught;
     return 7;
 }
