@@ -55,6 +55,7 @@ public:
         m_job.Reset(CreateKillOnCloseJob());
         m_started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
                                    &si, &m_pi) != 0;
+        m_error = m_started ? 0 : GetLastError();
         if (m_started)
             ResumeInJob(m_job.Get(), m_pi);
         if (output != INVALID_HANDLE_VALUE)
@@ -72,7 +73,13 @@ public:
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    bool Started() const { return m_started; }
+    // Whether the process was created; if not, the failure names the system's error code.
+    ::testing::AssertionResult Started() const
+    {
+        if (m_started)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "CreateProcess failed with error " << m_error;
+    }
     DWORD Id() const { return m_pi.dwProcessId; }
     // Exit code, or 0x7FFFFFFF when the process is still running after timeout ms.
     DWORD Wait(DWORD timeout = 60000)
@@ -88,6 +95,7 @@ private:
     KernelHandle m_job;
     PROCESS_INFORMATION m_pi = {};
     bool m_started = false;
+    DWORD m_error = 0;
 };
 
 // The "name=value" lines of the probe.
