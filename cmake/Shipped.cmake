@@ -1,12 +1,15 @@
-# The programs that travel in every installer (setup.exe, the demo's programs): no symbols, and without the
-# C++ runtime's verbose terminate handler (platform/TerminateHandler.cpp) and its error functions of the
-# containers (platform/ContainerErrors.cpp), which must be the program's own objects to take the runtime's
-# place.
-set(QU_RUNTIME_SHIMS ${PROJECT_SOURCE_DIR}/platform/TerminateHandler.cpp
-                     ${PROJECT_SOURCE_DIR}/platform/ContainerErrors.cpp
-                     ${PROJECT_SOURCE_DIR}/platform/FormatText.cpp
-                     ${PROJECT_SOURCE_DIR}/platform/StaticGuards.cpp
-                     ${PROJECT_SOURCE_DIR}/platform/ThreadSupport.cpp)
+# The programs that travel in every installer (setup.exe, the demo's programs): no symbols, their own entry
+# point (platform/ProgramStart.cpp), and the program's own objects in place of runtime members that bring large
+# parts of the runtime with them: the verbose terminate handler, snprintf, the static guards and the thread
+# functions the exception support calls. The runtime itself calls these, after the link-time optimiser has run,
+# so they stay ordinary objects. The containers' error functions (platform/ContainerErrors.cpp) are called from
+# the program's own code and share the standard exception's type information with it: they are optimised with
+# it.
+set(QU_RUNTIME_MEMBERS ${PROJECT_SOURCE_DIR}/platform/ProgramStart.cpp
+                       ${PROJECT_SOURCE_DIR}/platform/TerminateHandler.cpp
+                       ${PROJECT_SOURCE_DIR}/platform/FormatText.cpp
+                       ${PROJECT_SOURCE_DIR}/platform/StaticGuards.cpp
+                       ${PROJECT_SOURCE_DIR}/platform/ThreadSupport.cpp)
 
 # In release builds each program is optimised as one unit at link time. The linker alone keeps every function
 # of an object whose unwind table it keeps; the link-time optimiser drops what the program does not call. One
@@ -23,11 +26,12 @@ else()
 endif()
 
 function(qu_shipped_program target)
-  target_sources(${target} PRIVATE ${QU_RUNTIME_SHIMS} ${PROJECT_SOURCE_DIR}/platform/ProgramStart.cpp)
+  target_sources(${target} PRIVATE ${QU_RUNTIME_MEMBERS} ${PROJECT_SOURCE_DIR}/platform/ContainerErrors.cpp)
+  set_source_files_properties(${QU_RUNTIME_MEMBERS} PROPERTIES COMPILE_OPTIONS $<$<CONFIG:Release,MinSizeRel>:-fno-lto>)
   # Data imported without a declaration saying so would need the runtime relocations that only the runtime's
   # start-up object applies: such an import fails the link instead.
   target_link_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>
-                      -specs=${PROJECT_SOURCE_DIR}/cmake/ProgramStart.specs -Wl,--entry=${QU_PROGRAM_START}
+                      -specs=${PROJECT_SOURCE_DIR}/cmake/ProgramStart.gccdriver -Wl,--entry=${QU_PROGRAM_START}
                       -Wl,--disable-auto-import)
   qu_optimised_program(${target})
 endfunction()
@@ -58,10 +62,8 @@ endfunction()
 
 # Called once every target exists. The objects of what those programs link carry the optimiser's
 # intermediate code beside the ordinary code (fat objects), so the test programs link the same libraries as
-# before. The runtime shims that the runtime itself calls stay ordinary objects: the linker reads the runtime's
-# archives after the link-time optimiser has run. The containers' error functions are called from the
-# program's own code, and share the standard exception's type information with it. The programs ask no
-# object for its type (no dynamic_cast or typeid): they carry no type information but for the exceptions.
+# before. The programs ask no object for its type (no dynamic_cast or typeid): they carry no type information
+# but for the exceptions.
 function(qu_shipped_objects)
   get_property(programs GLOBAL PROPERTY QU_OPTIMISED_PROGRAMS)
   qu_linked_targets(targets ${programs})
@@ -72,8 +74,4 @@ function(qu_shipped_objects)
                    "$<$<CONFIG:Release,MinSizeRel>:-flto;-ffat-lto-objects>" $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
     endif()
   endforeach()
-  set(runtime_members ${QU_RUNTIME_SHIMS} ${PROJECT_SOURCE_DIR}/platform/ProgramStart.cpp)
-  list(FILTER runtime_members EXCLUDE REGEX "ContainerErrors")
-  set_property(SOURCE ${runtime_members} DIRECTORY ${PROJECT_SOURCE_DIR}/app ${PROJECT_SOURCE_DIR}/demo
-               APPEND PROPERTY COMPILE_OPTIONS $<$<CONFIG:Release,MinSizeRel>:-fno-lto>)
 endfunction()
