@@ -6,16 +6,11 @@
 #include "LzDecoder.h"
 #include "LzFormat.h"
 #include "MessagePump.h"
-#include "PathRules.h"
 #include "PlaceholderExpansion.h"
 #include "Placeholders.h"
 #include "PlatformUtils.h"
 
-#include <imagehlp.h>
-#include <shlwapi.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 
