@@ -8,8 +8,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 class LzDecoder;
@@ -167,7 +167,7 @@ private:
     std::vector<size_t> m_checkFrom;      // per entry: length of its placeholder's folder in the path, or 0
     std::vector<std::string> m_createdFolders;  // folders this run made, outermost first
     std::vector<FileHandle> m_heldFolders;      // the checked folders, held until the extraction ends
-    std::unordered_set<std::string> m_heldFolderNames;
+    std::set<std::string> m_heldFolderNames;
 
     // The entry being written.
     bool m_bEntryOpen = false;

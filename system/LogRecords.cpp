@@ -1,9 +1,9 @@
 // The log's record lists and the merge of the previous installation's records into this run's.
 #include "LogRecords.h"
 
+#include <map>
+#include <set>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 void AppendRecord(LOG_RECORD*& first, LOG_RECORD*& last, LOG_RECORD* record)
@@ -59,9 +59,9 @@ bool IsPathKind(int kind) { return kind == LR_FOLDER || kind == LR_FILE; }
 // they came, for the (slow) item comparison, grouped by key when a key is given. The pointers lead into
 // records of the new list, which stay alive and unchanged for the whole merge.
 struct KindPaths {
-    std::unordered_set<std::string_view> exact;
+    std::set<std::string_view> exact;
     std::vector<const std::string*> distinct;
-    std::unordered_map<std::string, std::vector<const std::string*>> byKey;
+    std::map<std::string, std::vector<const std::string*>> byKey;
     size_t nKeyed = 0;  // the first nKeyed of distinct are in byKey
 
     void Add(const std::string& path)
