@@ -1,14 +1,15 @@
 # The programs that travel in every installer (setup.exe, the demo's programs): no symbols, their own entry
 # point (platform/ProgramStart.cpp), and the program's own objects in place of runtime members that bring large
-# parts of the runtime with them: the verbose terminate handler, snprintf, the static guards and the thread
-# functions the exception support calls. The runtime itself calls these, after the link-time optimiser has run,
-# so they stay ordinary objects. The containers' error functions (platform/ContainerErrors.cpp) are called from
+# parts of the runtime with them: the verbose terminate handler, snprintf, the static guards, the memory of
+# thrown exceptions and the thread functions the exception support calls. The runtime itself calls these,
+# after the link-time optimiser has run, so they stay ordinary objects. The containers' error functions (platform/ContainerErrors.cpp) are called from
 # the program's own code and share the standard exception's type information with it: they are optimised with
 # it.
 set(QU_RUNTIME_MEMBERS ${PROJECT_SOURCE_DIR}/platform/ProgramStart.cpp
                        ${PROJECT_SOURCE_DIR}/platform/TerminateHandler.cpp
                        ${PROJECT_SOURCE_DIR}/platform/FormatText.cpp
                        ${PROJECT_SOURCE_DIR}/platform/StaticGuards.cpp
+                       ${PROJECT_SOURCE_DIR}/platform/ExceptionMemory.cpp
                        ${PROJECT_SOURCE_DIR}/platform/ThreadSupport.cpp)
 
 # In release builds each program is optimised as one unit at link time. The linker alone keeps every function

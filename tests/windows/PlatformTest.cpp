@@ -128,7 +128,7 @@ TEST_P(ProgramStart, RunsWhatTheRuntimeStartUpRan)
     CloseHandle(pi.hThread);
     EXPECT_EQ(code, GetParam().code);
     EXPECT_EQ(ReadFileBytes(report),
-              "line [" + args + "]\nconstructed\nbad_alloc\nout of range\n" + GetParam().end);
+              "line [" + args + "]\nconstructed\nbad_alloc\nout of range\nfits, carried\n" + GetParam().end);
     RemoveTree(TestRoot() + "\\program-start");
 }
 

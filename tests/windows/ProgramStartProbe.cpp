@@ -1,8 +1,12 @@
 // Started like the shipped programs (their own entry point). Writes what it saw to the file its command line
 // names: the command line after its own name, whether the static constructors ran, and the exceptions it
-// caught, one thrown from within the C++ runtime's own code. At exit a static destructor adds "exit". Exits
-// with 7; with "/Uncaught " ahead of the file's name it then throws an exception that nothing catches.
+// caught: one thrown from within the C++ runtime's own code, and one that carries a text (the program's own
+// exception memory: the runtime's record below the object fits the room it leaves). At exit a static
+// destructor adds "exit". Exits with 7; with "/Uncaught " ahead of the file's name it then throws an
+// exception that nothing catches.
 #include <windows.h>
+
+#include <cxxabi.h>
 
 #include <new>
 #include <stdexcept>
@@ -10,6 +14,10 @@
 #include <vector>
 
 namespace {
+
+struct Carried {
+    std::string text;
+};
 
 bool g_constructed = false;
 std::string g_report;
@@ -56,6 +64,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR line, int)
         seen += std::to_string(empty.at(3));
     } catch (const std::exception&) {
         seen += "out of range\n";
+    }
+    try {
+        throw Carried{std::string("carried, with a text longer than a short string's")};
+    } catch (const Carried& e) {
+        // The runtime's record of the caught exception ends at the object; its reference count lies 16 bytes
+        // before the part that the globals point to.
+        const char* record = *reinterpret_cast<char* const*>(abi::__cxa_get_globals());
+        seen += reinterpret_cast<const char*>(&e) - record + 16 <= 256 ? "fits, " : "does not fit, ";
+        seen += e.text.substr(0, 7) + "\n";
     }
     Append(seen);
     if (uncaught)
