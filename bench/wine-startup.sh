@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Start-up time under Wine: from CreateProcess of setup.exe to its wizard's language page being visible
 # (the frame with the language list), against the minimal dialog program (one dialog from a template,
-# DialogBox, nothing else) started the same way. The wine server of the tree is started first and stays
-# warm; each program runs once unmeasured, then once in each of RUNS rounds. Prints both medians, the
-# difference and the median of the rounds' ratios; QU_STARTUP_BEFORE=path times an older setup.exe in the
-# same rounds.
+# DialogBox, nothing else) started the same way, and against that program built with version 6 of the
+# common controls and an extended combo box (what the installer's language list needs). The wine server of
+# the tree is started first and stays warm; each program runs once unmeasured, then once in each of RUNS
+# rounds. Prints the medians, the difference and the medians of the rounds' ratios; QU_STARTUP_BEFORE=path
+# times an older setup.exe in the same rounds.
 #
 #   bench/wine-startup.sh [BUILD_TREE] [RUNS]     (default build/win64, 9 runs)
 set -euo pipefail
@@ -15,9 +16,10 @@ build=${1:-build/win64}
 runs=${2:-9}
 
 [ -f "$build/CMakeCache.txt" ] || cmake --preset "$(basename "$build")" >/dev/null
-cmake --build "$build" -j2 --target setup minimal-dialog startup-bench >/dev/null
+cmake --build "$build" -j2 --target setup minimal-dialog minimal-dialog-controls startup-bench >/dev/null
 setup=$build/app/setup.exe
 minimal=$build/bench/windows/minimal-dialog.exe
+controls=$build/bench/windows/minimal-dialog-controls.exe
 driver=$build/bench/windows/startup-bench.exe
 
 trap 'scripts/wine-run --stop "$build" >/dev/null 2>&1 || true' EXIT
@@ -39,7 +41,7 @@ once() {
 
 # Rounds of one start of each program (after one unmeasured start each), so that every ratio compares
 # starts of the same moment of a shared machine.
-programs=("$setup" "$minimal")
+programs=("$setup" "$minimal" "$controls")
 [ -z "${QU_STARTUP_BEFORE:-}" ] || programs+=("$QU_STARTUP_BEFORE")
 times=$(mktemp)
 trap 'rm -f "$times"; scripts/wine-run --stop "$build" >/dev/null 2>&1 || true' EXIT
@@ -60,7 +62,9 @@ print(f"setup.exe to the language page: median {med[0]:.1f} ms of {sys.argv[2]} 
 print(f"minimal dialog program:         median {med[1]:.1f} ms of {sys.argv[2]} runs")
 print(f"difference:                     {med[0] - med[1]:.1f} ms")
 print(f"ratio setup.exe / minimal dialog (median of the rounds' ratios): {statistics.median(r[0] / r[1] for r in rows):.2f}")
-if len(med) > 2:
-    print(f"before (QU_STARTUP_BEFORE):     median {med[2]:.1f} ms, ratio to the minimal dialog "
-          f"{statistics.median(r[2] / r[1] for r in rows):.2f}")
+print(f"minimal dialog with the common controls (version 6, extended combo box): median {med[2]:.1f} ms; "
+      f"ratio setup.exe / it {statistics.median(r[0] / r[2] for r in rows):.2f}")
+if len(med) > 3:
+    print(f"before (QU_STARTUP_BEFORE):     median {med[3]:.1f} ms, ratio to the minimal dialog "
+          f"{statistics.median(r[3] / r[1] for r in rows):.2f}")
 PY
