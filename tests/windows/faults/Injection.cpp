@@ -150,8 +150,10 @@ FARPROC WINAPI InjectedGetProcAddress(HMODULE module, LPCSTR name)
     return stand ? reinterpret_cast<FARPROC>(stand) : proc;
 }
 
-// Replaces the entries of this module's import address table that name an intercepted function.
-void PatchImports()
+// Calls replace(name, current) for each entry of this module's import address table imported by name, and
+// puts the function it returns (when not null and not the current one) into the entry.
+template <class Replace>
+void ForEachImport(Replace replace)
 {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
@@ -166,11 +168,7 @@ void PatchImports()
                 continue;
             const char* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
             void* current = reinterpret_cast<void*>(slots->u1.Function);
-            void* stand = StandIn(name, current);
-            if (std::strcmp(name, "GetProcAddress") == 0) {
-                g_getProcAddress = reinterpret_cast<decltype(g_getProcAddress)>(current);
-                stand = reinterpret_cast<void*>(&InjectedGetProcAddress);
-            }
+            void* stand = replace(name, current);
             if (!stand || stand == current)
                 continue;
             DWORD protection = 0;
@@ -181,11 +179,35 @@ void PatchImports()
     }
 }
 
+// Replaces the entries of this module's import address table that name an intercepted function.
+void PatchImports()
+{
+    ForEachImport([](const char* name, void* current) -> void* {
+        if (std::strcmp(name, "GetProcAddress") == 0) {
+            g_getProcAddress = reinterpret_cast<decltype(g_getProcAddress)>(current);
+            return reinterpret_cast<void*>(&InjectedGetProcAddress);
+        }
+        return StandIn(name, current);
+    });
+}
+
 }  // namespace
 
 int InjectedFunctionCount() { return kFunctionCount; }
 
 const char* InjectedFunctionName(int index) { return index >= 0 && index < kFunctionCount ? kNames[index] : "?"; }
+
+void* ReplaceImport(const char* name, void* replacement)
+{
+    void* original = nullptr;
+    ForEachImport([&](const char* imported, void* current) -> void* {
+        if (std::strcmp(imported, name) != 0)
+            return nullptr;
+        original = current;
+        return replacement;
+    });
+    return original;
+}
 
 bool AttachInjection()
 {

@@ -28,6 +28,9 @@ const char* InjectedFunctionName(int index);
 bool AttachInjection();
 // Counting on or off (the program's own test code between the runs it makes).
 void ArmInjection(bool armed);
+// Puts replacement into this module's import address table in place of the named function; returns the
+// function it replaced, null when the module does not import it by that name.
+void* ReplaceImport(const char* name, void* replacement);
 
 // In the test: the shared record, made empty, named for the programs it starts.
 class InjectionControl {
