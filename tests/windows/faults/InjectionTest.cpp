@@ -92,8 +92,13 @@ struct RegistrationRun {
             return "the registration run did not start, error " + std::to_string(error);
         return "the registration run ended with exit code " + std::to_string(static_cast<int>(exitCode));
     }
-    // Not started, or an end that is neither of the program's own answers (-10 done, 1 failed).
-    bool Abnormal() const { return starts == 1 && (error || (exitCode != 0xFFFFFFF6 && exitCode != 1)); }
+    // Not started although the program is there, or an end that is neither of the program's own answers (-10
+    // done, 1 failed).
+    bool Abnormal() const
+    {
+        return starts == 1 && (error ? error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND
+                                     : exitCode != 0xFFFFFFF6 && exitCode != 1);
+    }
 } g_registration;
 
 BOOL WINAPI RecordedCreateProcess(LPCSTR application, LPSTR command, LPSECURITY_ATTRIBUTES process,
@@ -237,12 +242,15 @@ protected:
         InstallResult again = RunInstall(R(), m_archive);
         ASSERT_TRUE(again.ok) << again.log;
         // Under Wine on a busy machine a process start fails now and then. When the registration run is the
-        // only failure and its process did not start, or ended without either of the program's own answers,
-        // that is named in the output and the run made once more, which must succeed in full.
+        // only failure, the uninstall key's two required values are written, and its process did not start
+        // although the program is there, or ended without either of the program's own answers, that is named
+        // in the output and the run made once more, which must succeed in full.
         const size_t failed = again.log.find("Failed");
         if (failed != std::string::npos && again.log.find("Failed", failed + 1) == std::string::npos &&
             again.log.rfind("Registry Data Writing", failed) == again.log.rfind('\n', failed) + 1 &&
-            g_registration.Abnormal()) {
+            g_registration.Abnormal() &&
+            !GetString(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH, "DisplayName").empty() &&
+            !GetString(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH, "UninstallString").empty()) {
             std::printf("Converge: %s; once more\n", g_registration.Describe().c_str());
             again = RunInstall(R(), m_archive);
             ASSERT_TRUE(again.ok) << again.log;
