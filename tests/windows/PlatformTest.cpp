@@ -111,7 +111,9 @@ class ProgramStart : public ::testing::TestWithParam<StartCase> {};
 
 TEST_P(ProgramStart, RunsWhatTheRuntimeStartUpRan)
 {
-    const std::string report = FreshFolder("program-start") + "\\report.txt";
+    // A folder of each case's own: CTest runs the cases side by side.
+    const std::string folder = std::string("program-start-") + GetParam().name;
+    const std::string report = FreshFolder(folder) + "\\report.txt";
     const std::string args = GetParam().mode + report;
     std::string command = "\"" + WinPath(QU_PROGRAM_START_PROBE) + "\" \t " + args;
     STARTUPINFOA si = {};
@@ -129,7 +131,7 @@ TEST_P(ProgramStart, RunsWhatTheRuntimeStartUpRan)
     EXPECT_EQ(code, GetParam().code);
     EXPECT_EQ(ReadFileBytes(report),
               "line [" + args + "]\nconstructed\nbad_alloc\nout of range\nfits, carried\n" + GetParam().end);
-    RemoveTree(TestRoot() + "\\program-start");
+    RemoveTree(TestRoot() + "\\" + folder);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProgramStart, ::testing::ValuesIn(kStartCases),
