@@ -289,8 +289,17 @@ void CUninstaller::RemoveInstallation()
 
 void CUninstaller::FinishOriginal(bool bEnded)
 {
-    if (!bEnded) {
-        // Still running here: the system removes the program and its folders at the next restart.
+    // The system may release the file of a process shortly after the process has ended.
+    bool bDeleted = false;
+    for (int attempt = 0; bEnded && attempt < 20 && !bDeleted; ++attempt) {
+        SetFileAttributesA(m_strProgram.c_str(), FILE_ATTRIBUTE_NORMAL);
+        bDeleted = DeleteFileA(m_strProgram.c_str()) || IsMissing(m_strProgram);
+        if (!bDeleted)
+            Sleep(100);
+    }
+    if (!bDeleted) {
+        // Still running, or its file still in use: the system removes the program and its folders at the
+        // next restart.
         SetFileAttributesA(m_strProgram.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (!MoveFileExA(m_strProgram.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
             m_failed.push_back(m_strProgram);
@@ -298,23 +307,11 @@ void CUninstaller::FinishOriginal(bool bEnded)
             MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         return;
     }
-    // The system may release the file of a process shortly after the process has ended.
-    bool bDeleted = false;
-    for (int attempt = 0; attempt < 20 && !bDeleted; ++attempt) {
-        SetFileAttributesA(m_strProgram.c_str(), FILE_ATTRIBUTE_NORMAL);
-        bDeleted = DeleteFileA(m_strProgram.c_str()) || IsMissing(m_strProgram);
-        if (!bDeleted)
-            Sleep(100);
-    }
-    if (!bDeleted) {
-        m_failed.push_back(m_strProgram);
-    } else {
-        SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, m_strProgram.c_str(), nullptr);
-    }
+    SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, m_strProgram.c_str(), nullptr);
     for (const std::string& folder : m_laterFolders) {
         if (IsMissing(folder) || RemoveDirectoryA(folder.c_str()))
             SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHA, folder.c_str(), nullptr);
-        else if (bDeleted)  // else the program is listed already
+        else
             m_failed.push_back(folder);
     }
 }

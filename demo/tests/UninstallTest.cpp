@@ -559,6 +559,27 @@ TEST_F(UninstallTest, WithoutATemporaryCopyItsOwnFileGoesAtTheNextRestart)
     TakePendingDeletion(inst.Root() + "\\Programs\\Quillon & Partners");
 }
 
+// Its own file still in use after it has ended (another program holds it open): after trying for a while the
+// copy leaves it, and the folders that hold it, to the next restart.
+TEST_F(UninstallTest, ItsOwnFileStillInUseGoesAtTheNextRestart)
+{
+    Installation inst("own-in-use");
+    ASSERT_TRUE(inst.Build()) << GetLastError();
+    HeldFile holder(QU_HOLD_FILE, inst.Uninstaller());
+    ASSERT_TRUE(holder.IsHeld());
+
+    JobRun run;
+    ASSERT_TRUE(run.Start(inst.Uninstaller(), " /S", inst.InstallFolder())) << GetLastError();
+    EXPECT_EQ(0u, run.Wait());
+    holder.Release();
+
+    EXPECT_FALSE(FileExists(inst.Program()));
+    EXPECT_FALSE(FileExists(inst.LogPath()));
+    EXPECT_TRUE(TakePendingDeletion(inst.Uninstaller()));
+    EXPECT_TRUE(TakePendingDeletion(inst.InstallFolder()));
+    TakePendingDeletion(inst.Root() + "\\Programs\\Quillon & Partners");
+}
+
 // The key names the uninstaller of another installation that exists: that one keeps its registration.
 TEST_F(UninstallTest, UninstallKeyOfAnotherInstallationStays)
 {

@@ -1,6 +1,7 @@
 #include "FaultSupport.h"
 
 #include <algorithm>
+#include <cstdio>
 
 InstallResult RunInstall(const FaultRoots& roots, const std::string& archive, const std::string& startMenu)
 {
@@ -28,8 +29,10 @@ DWORD RunInstallChild(const FaultRoots& roots, const std::string& archivePath, l
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        std::printf("install-child.exe did not start: error %lu\n", GetLastError());
         return 0xFFFFFFFF;
+    }
     KernelHandle process(pi.hProcess), thread(pi.hThread);
     const HANDLE waits[] = {reached.Get(), process.Get()};
     const DWORD which = WaitForMultipleObjects(2, waits, FALSE, 120000);
