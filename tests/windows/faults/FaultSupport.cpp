@@ -139,13 +139,23 @@ DWORD RunUninstaller(const FaultRoots& roots)
             RemoveTree(roots.temp + "\\" + data.cFileName);
         while (FindNextFileA(find.Get(), &data));
     }
-    // The deletions the uninstaller scheduled for the next restart, of files below the scratch root.
-    TakePendingRenames([&roots](const std::string& source) {
+    // The deletions the uninstaller scheduled for the next restart, of items below the scratch root: taken
+    // out of the system's list and made now, in their order, as the restart would.
+    std::vector<std::string> scheduled;
+    TakePendingRenames([&roots, &scheduled](const std::string& source) {
         std::string a = source, b = roots.root;
         CharUpperBuffA(&a[0], static_cast<DWORD>(a.size()));
         CharUpperBuffA(&b[0], static_cast<DWORD>(b.size()));
-        return a.find(b) != std::string::npos;
+        const size_t at = a.find(b);
+        if (at != std::string::npos)
+            scheduled.push_back(source.substr(at));
+        return at != std::string::npos;
     });
+    for (const std::string& item : scheduled) {
+        SetFileAttributesA(item.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!DeleteFileA(item.c_str()))
+            RemoveDirectoryA(item.c_str());
+    }
     return code;
 }
 
