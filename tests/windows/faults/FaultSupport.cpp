@@ -142,14 +142,16 @@ DWORD RunUninstaller(const FaultRoots& roots)
     // The deletions the uninstaller scheduled for the next restart, of items below the scratch root: taken
     // out of the system's list and made now, in their order, as the restart would.
     std::vector<std::string> scheduled;
-    TakePendingRenames([&roots, &scheduled](const std::string& source) {
-        std::string a = source, b = roots.root;
-        CharUpperBuffA(&a[0], static_cast<DWORD>(a.size()));
-        CharUpperBuffA(&b[0], static_cast<DWORD>(b.size()));
-        const size_t at = a.find(b);
-        if (at != std::string::npos)
-            scheduled.push_back(source.substr(at));
-        return at != std::string::npos;
+    // Below the root only: a folder beside it whose name begins with the root's ("injection" and
+    // "injection-installed") is not. The entries name their items as "\??\<path>".
+    const std::string below = roots.root + "\\";
+    TakePendingRenames([&below, &scheduled](const std::string& source) {
+        const std::string path = source.compare(0, 4, "\\??\\") == 0 ? source.substr(4) : source;
+        const bool match =
+            path.size() > below.size() && lstrcmpiA(path.substr(0, below.size()).c_str(), below.c_str()) == 0;
+        if (match)
+            scheduled.push_back(path);
+        return match;
     });
     for (const std::string& item : scheduled) {
         SetFileAttributesA(item.c_str(), FILE_ATTRIBUTE_NORMAL);
