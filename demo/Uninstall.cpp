@@ -289,17 +289,8 @@ void CUninstaller::RemoveInstallation()
 
 void CUninstaller::FinishOriginal(bool bEnded)
 {
-    // The system may release the file of a process shortly after the process has ended.
-    bool bDeleted = false;
-    for (int attempt = 0; bEnded && attempt < 20 && !bDeleted; ++attempt) {
-        SetFileAttributesA(m_strProgram.c_str(), FILE_ATTRIBUTE_NORMAL);
-        bDeleted = DeleteFileA(m_strProgram.c_str()) || IsMissing(m_strProgram);
-        if (!bDeleted)
-            Sleep(100);
-    }
-    if (!bDeleted) {
-        // Still running, or its file still in use: the system removes the program and its folders at the
-        // next restart.
+    if (!bEnded) {
+        // Still running here: the system removes the program and its folders at the next restart.
         SetFileAttributesA(m_strProgram.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (!MoveFileExA(m_strProgram.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
             m_failed.push_back(m_strProgram);
@@ -307,11 +298,25 @@ void CUninstaller::FinishOriginal(bool bEnded)
             MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         return;
     }
-    SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, m_strProgram.c_str(), nullptr);
+    // The system may release the file of a process shortly after the process has ended (under load, seconds
+    // later). A file still in use after that is reported, not left to the next restart: a deletion scheduled
+    // for the restart would also take the uninstaller of an installation made before it.
+    bool bDeleted = false;
+    for (int attempt = 0; attempt < 50 && !bDeleted; ++attempt) {
+        SetFileAttributesA(m_strProgram.c_str(), FILE_ATTRIBUTE_NORMAL);
+        bDeleted = DeleteFileA(m_strProgram.c_str()) || IsMissing(m_strProgram);
+        if (!bDeleted)
+            Sleep(100);
+    }
+    if (!bDeleted) {
+        m_failed.push_back(m_strProgram);
+    } else {
+        SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, m_strProgram.c_str(), nullptr);
+    }
     for (const std::string& folder : m_laterFolders) {
         if (IsMissing(folder) || RemoveDirectoryA(folder.c_str()))
             SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHA, folder.c_str(), nullptr);
-        else
+        else if (bDeleted)  // else the program is listed already
             m_failed.push_back(folder);
     }
 }

@@ -560,8 +560,9 @@ TEST_F(UninstallTest, WithoutATemporaryCopyItsOwnFileGoesAtTheNextRestart)
 }
 
 // Its own file still in use after it has ended (another program holds it open): after trying for a while the
-// copy leaves it, and the folders that hold it, to the next restart.
-TEST_F(UninstallTest, ItsOwnFileStillInUseGoesAtTheNextRestart)
+// copy leaves it and its folder, and schedules nothing for the next restart, which would also delete the
+// uninstaller of an installation made into the same folder before the restart.
+TEST_F(UninstallTest, ItsOwnFileStillInUseStaysWithoutADeletionAtTheNextRestart)
 {
     Installation inst("own-in-use");
     ASSERT_TRUE(inst.Build()) << GetLastError();
@@ -575,9 +576,9 @@ TEST_F(UninstallTest, ItsOwnFileStillInUseGoesAtTheNextRestart)
 
     EXPECT_FALSE(FileExists(inst.Program()));
     EXPECT_FALSE(FileExists(inst.LogPath()));
-    EXPECT_TRUE(TakePendingDeletion(inst.Uninstaller()));
-    EXPECT_TRUE(TakePendingDeletion(inst.InstallFolder()));
-    TakePendingDeletion(inst.Root() + "\\Programs\\Quillon & Partners");
+    EXPECT_TRUE(FileExists(inst.Uninstaller()));
+    EXPECT_FALSE(TakePendingDeletion(inst.Uninstaller()));
+    EXPECT_FALSE(TakePendingDeletion(inst.InstallFolder()));
 }
 
 // The key names the uninstaller of another installation that exists: that one keeps its registration.
