@@ -2,9 +2,9 @@
 # point (platform/ProgramStart.cpp), and the program's own objects in place of runtime members that bring large
 # parts of the runtime with them: the verbose terminate handler, snprintf, the static guards, the memory of
 # thrown exceptions and the thread functions the exception support calls. The runtime itself calls these,
-# after the link-time optimiser has run, so they stay ordinary objects. The containers' error functions (platform/ContainerErrors.cpp) are called from
-# the program's own code and share the standard exception's type information with it: they are optimised with
-# it.
+# after the link-time optimiser has run, so they stay ordinary objects. The containers' error functions
+# (platform/ContainerErrors.cpp) are called from the program's own code and share the standard exception's
+# type information with it: they are optimised with it.
 set(QU_RUNTIME_MEMBERS ${PROJECT_SOURCE_DIR}/platform/ProgramStart.cpp
                        ${PROJECT_SOURCE_DIR}/platform/TerminateHandler.cpp
                        ${PROJECT_SOURCE_DIR}/platform/FormatText.cpp
