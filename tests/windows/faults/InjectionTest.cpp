@@ -238,25 +238,28 @@ protected:
         if (!Installs() && FileExists(R().install + "\\Uninstall.exe") && FileExists(R().Log())) {
             EXPECT_EQ(RunUninstaller(R()), 0u);
         }
-        RecordRegistration record;
-        InstallResult again = RunInstall(R(), m_archive);
-        ASSERT_TRUE(again.ok) << again.log;
-        // Under Wine on a busy machine a process start fails now and then. When the registration run is the
-        // only failure, the uninstall key's two required values are written, and its process did not start
-        // although the program is there, or ended without either of the program's own answers, that is named
-        // in the output and the run made once more, which must succeed in full.
-        const size_t failed = again.log.find("Failed");
-        if (failed != std::string::npos && again.log.find("Failed", failed + 1) == std::string::npos &&
-            again.log.rfind("Registry Data Writing", failed) == again.log.rfind('\n', failed) + 1 &&
-            g_registration.Abnormal() &&
-            !GetString(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH, "DisplayName").empty() &&
-            !GetString(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH, "UninstallString").empty()) {
-            std::printf("Converge: %s; once more\n", g_registration.Describe().c_str());
+        InstallResult again;
+        std::string registration;
+        {
+            RecordRegistration record;
             again = RunInstall(R(), m_archive);
             ASSERT_TRUE(again.ok) << again.log;
+            // Under Wine on a busy machine a process start fails now and then. When the registration run is the
+            // only failure, the uninstall key's two required values are written, and its process did not start
+            // although the program is there, or ended without either of the program's own answers, that is
+            // named in the output and the run made once more, which must succeed in full.
+            const size_t failed = again.log.find("Failed");
+            if (failed != std::string::npos && again.log.find("Failed", failed + 1) == std::string::npos &&
+                again.log.rfind("Registry Data Writing", failed) == again.log.rfind('\n', failed) + 1 &&
+                g_registration.Abnormal() &&
+                !GetString(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH, "DisplayName").empty() &&
+                !GetString(HKEY_LOCAL_MACHINE, REGISTRATION_KEY_PATH, "UninstallString").empty()) {
+                std::printf("Converge: %s; once more\n", g_registration.Describe().c_str());
+                again = RunInstall(R(), m_archive);
+                ASSERT_TRUE(again.ok) << again.log;
+            }
+            registration = g_registration.Describe();
         }
-        // Read first: RegistrationState() starts a registration run of its own, which the scope records too.
-        const std::string registration = g_registration.Describe();
         EXPECT_EQ(again.log.find("Failed"), std::string::npos)
             << registration << RegistrationState() << "\n" << again.log;
         EXPECT_EQ(registration, "the registration run ended with exit code -10");
