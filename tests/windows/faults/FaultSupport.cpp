@@ -107,8 +107,10 @@ DWORD RunUninstaller(const FaultRoots& roots)
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!job || !CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                                roots.install.c_str(), &si, &pi))
+                                roots.install.c_str(), &si, &pi)) {
+        std::printf("Uninstall.exe did not start: error %lu\n", GetLastError());
         return 0xFFFFFFFF;
+    }
     KernelHandle process(pi.hProcess), thread(pi.hThread);
     AssignProcessToJobObject(job.Get(), process.Get());
     ResumeThread(thread.Get());
