@@ -31,6 +31,29 @@ std::string Trimmed(std::string text)
     return text;
 }
 
+// The colours of one image of an image list, row by row.
+std::vector<BYTE> ImagePixels(HIMAGELIST hList, int index)
+{
+    IMAGEINFO info = {};
+    BITMAP bitmap = {};
+    if (!ImageList_GetImageInfo(hList, index, &info) || !GetObjectA(info.hbmImage, sizeof bitmap, &bitmap))
+        return {};
+    BITMAPINFO format = {};
+    format.bmiHeader = {sizeof format.bmiHeader, bitmap.bmWidth, -bitmap.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<BYTE> all(static_cast<size_t>(bitmap.bmWidth) * bitmap.bmHeight * 4);
+    const HDC hdc = GetDC(nullptr);
+    const int rows = GetDIBits(hdc, info.hbmImage, 0, bitmap.bmHeight, all.data(), &format, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, hdc);
+    std::vector<BYTE> pixels;
+    for (int y = info.rcImage.top; y < info.rcImage.bottom && rows == bitmap.bmHeight; ++y) {
+        for (int x = info.rcImage.left; x < info.rcImage.right; ++x) {
+            const BYTE* pixel = &all[(static_cast<size_t>(y) * bitmap.bmWidth + x) * 4];
+            pixels.insert(pixels.end(), pixel, pixel + 3);
+        }
+    }
+    return pixels;
+}
+
 class Wizard : public ::testing::Test {
 protected:
     void SetUp() override
@@ -196,6 +219,19 @@ TEST_F(Wizard, TheLanguageListOffersElevenLanguagesInOrderWithTheCurrentOneSelec
         EXPECT_EQ(item.iImage, i) << "every language has its flag";
     }
     EXPECT_EQ(data, expected);
+    // Each image is what the list makes of the flag's icon loaded at 16 by 12 pixels.
+    const auto list = reinterpret_cast<HIMAGELIST>(SendMessageA(combo, CBEM_GETIMAGELIST, 0, 0));
+    const HIMAGELIST icons = ImageList_Create(18, 12, ILC_COLOR24, 8, 1);
+    for (size_t i = 0; i < data.size(); ++i) {
+        const HICON hIcon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+            MAKEINTRESOURCEA(GetLanguageFlagIcon(static_cast<int>(data[i]))), IMAGE_ICON, 16, 12, 0));
+        ASSERT_EQ(ImageList_AddIcon(icons, hIcon), static_cast<int>(i));
+        DestroyIcon(hIcon);
+        const std::vector<BYTE> pixels = ImagePixels(list, static_cast<int>(i));
+        EXPECT_EQ(pixels.size(), 18u * 12 * 3);
+        EXPECT_TRUE(pixels == ImagePixels(icons, static_cast<int>(i))) << "the flag of language " << data[i];
+    }
+    ImageList_Destroy(icons);
     EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 4);
 }
 
