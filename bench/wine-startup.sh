@@ -2,7 +2,9 @@
 # Start-up time under Wine: from CreateProcess of setup.exe to its wizard's language page being visible
 # (the frame with the language list), against the minimal dialog program (one dialog from a template,
 # DialogBox, nothing else) started the same way, and against that program built with version 6 of the
-# common controls and an extended combo box (what the installer's language list needs). The wine server of
+# common controls and an extended combo box (what the installer's language list needs), and against the
+# wizard's bare windows (wizard-floor: the frame and six pages from setup.exe's templates, the language
+# list's flags and names, nothing else), the floor below which setup.exe cannot start. The wine server of
 # the tree is started first and stays warm; each program runs once unmeasured, then once in each of RUNS
 # rounds. Prints the medians, the difference and the medians of the rounds' ratios; QU_STARTUP_BEFORE=path
 # times an older setup.exe in the same rounds.
@@ -16,10 +18,11 @@ build=${1:-build/win64}
 runs=${2:-9}
 
 [ -f "$build/CMakeCache.txt" ] || cmake --preset "$(basename "$build")" >/dev/null
-cmake --build "$build" -j2 --target setup minimal-dialog minimal-dialog-controls startup-bench >/dev/null
+cmake --build "$build" -j2 --target setup minimal-dialog minimal-dialog-controls wizard-floor startup-bench >/dev/null
 setup=$build/app/setup.exe
 minimal=$build/bench/windows/minimal-dialog.exe
 controls=$build/bench/windows/minimal-dialog-controls.exe
+floor=$build/bench/windows/wizard-floor.exe
 driver=$build/bench/windows/startup-bench.exe
 
 trap 'scripts/wine-run --stop "$build" >/dev/null 2>&1 || true' EXIT
@@ -41,7 +44,7 @@ once() {
 
 # Rounds of one start of each program (after one unmeasured start each), so that every ratio compares
 # starts of the same moment of a shared machine.
-programs=("$setup" "$minimal" "$controls")
+programs=("$setup" "$minimal" "$controls" "$floor")
 [ -z "${QU_STARTUP_BEFORE:-}" ] || programs+=("$QU_STARTUP_BEFORE")
 times=$(mktemp)
 trap 'rm -f "$times"; scripts/wine-run --stop "$build" >/dev/null 2>&1 || true' EXIT
@@ -64,7 +67,9 @@ print(f"difference:                     {med[0] - med[1]:.1f} ms")
 print(f"ratio setup.exe / minimal dialog (median of the rounds' ratios): {statistics.median(r[0] / r[1] for r in rows):.2f}")
 print(f"minimal dialog with the common controls (version 6, extended combo box): median {med[2]:.1f} ms; "
       f"ratio setup.exe / it {statistics.median(r[0] / r[2] for r in rows):.2f}")
-if len(med) > 3:
-    print(f"before (QU_STARTUP_BEFORE):     median {med[3]:.1f} ms, ratio to the minimal dialog "
-          f"{statistics.median(r[3] / r[1] for r in rows):.2f}")
+print(f"the wizard's bare windows (wizard-floor): median {med[3]:.1f} ms, ratio to the minimal dialog "
+      f"{statistics.median(r[3] / r[1] for r in rows):.2f}; ratio setup.exe / it {statistics.median(r[0] / r[3] for r in rows):.2f}")
+if len(med) > 4:
+    print(f"before (QU_STARTUP_BEFORE):     median {med[4]:.1f} ms, ratio to the minimal dialog "
+          f"{statistics.median(r[4] / r[1] for r in rows):.2f}")
 PY
