@@ -5,34 +5,11 @@
 
 #include <cstring>
 
-namespace {
-
-// The image of an icon resource that LoadImage picks for the flag size, when it is an opaque bitmap of
-// exactly that size with at most 256 colours: the header of its colour part, its colours and its bits.
-struct FlagBits {
-    BITMAPINFOHEADER header;  // followed by the colours, as in a BITMAPINFO
-    RGBQUAD colours[256];
-};
-
-const BYTE* LockedResource(HINSTANCE hModule, int id, LPCSTR type, DWORD& size)
-{
-    const HRSRC hResource = ::FindResourceA(hModule, MAKEINTRESOURCEA(id), type);
-    const HGLOBAL hData = hResource ? ::LoadResource(hModule, hResource) : nullptr;
-    size = hResource ? ::SizeofResource(hModule, hResource) : 0;
-    return hData ? static_cast<const BYTE*>(::LockResource(hData)) : nullptr;
-}
-
-const BYTE* ReadFlagBits(HINSTANCE hModule, int iconId, FlagBits& flag)
+const BYTE* ReadFlagImage(const BYTE* image, DWORD size, FlagBits& flag)
 {
     static_assert(FLAG_WIDTH % 32 == 16, "a mask row is the flag's bytes and two more");
     constexpr DWORD MASK_BYTES = FLAG_WIDTH / 8;
-    DWORD size = 0;
-    BYTE* group = const_cast<BYTE*>(LockedResource(hModule, iconId, RT_GROUP_ICON, size));
-    const int imageId = group && size >= 6
-                            ? ::LookupIconIdFromDirectoryEx(group, TRUE, FLAG_WIDTH, FLAG_HEIGHT, LR_DEFAULTCOLOR)
-                            : 0;
-    const BYTE* image = imageId ? LockedResource(hModule, imageId, RT_ICON, size) : nullptr;
-    if (!image || size < sizeof flag.header)
+    if (size < sizeof flag.header)
         return nullptr;
     memcpy(&flag.header, image, sizeof flag.header);
     const unsigned bpp = flag.header.biBitCount;
@@ -52,7 +29,31 @@ const BYTE* ReadFlagBits(HINSTANCE hModule, int iconId, FlagBits& flag)
     }
     memcpy(flag.colours, image + sizeof flag.header, colours * sizeof(RGBQUAD));
     flag.header.biHeight = FLAG_HEIGHT;
+    flag.header.biSizeImage = 0;
     return image + bitsOffset;
+}
+
+namespace {
+
+const BYTE* LockedResource(HINSTANCE hModule, int id, LPCSTR type, DWORD& size)
+{
+    const HRSRC hResource = ::FindResourceA(hModule, MAKEINTRESOURCEA(id), type);
+    const HGLOBAL hData = hResource ? ::LoadResource(hModule, hResource) : nullptr;
+    size = hResource ? ::SizeofResource(hModule, hResource) : 0;
+    return hData ? static_cast<const BYTE*>(::LockResource(hData)) : nullptr;
+}
+
+// The image of a flag's icon resource that LoadImage picks for the flag size, as ReadFlagImage reads it.
+const BYTE* ReadFlagBits(HINSTANCE hModule, int iconId, FlagBits& flag)
+{
+    DWORD size = 0;
+    BYTE* group = const_cast<BYTE*>(LockedResource(hModule, iconId, RT_GROUP_ICON, size));
+    // The directory: a 6-byte header whose last word counts the 14-byte entries that follow.
+    const int imageId = group && size >= 6 && size >= 6 + 14u * (group[4] | group[5] << 8)
+                            ? ::LookupIconIdFromDirectoryEx(group, TRUE, FLAG_WIDTH, FLAG_HEIGHT, LR_DEFAULTCOLOR)
+                            : 0;
+    const BYTE* image = imageId ? LockedResource(hModule, imageId, RT_ICON, size) : nullptr;
+    return image ? ReadFlagImage(image, size, flag) : nullptr;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The installer's wizard in process: the real frame and pages from the installer's resources, driven by
 // control ids from the test thread while the wizard runs modally on a thread of its own.
 #include "DialogTestSupport.h"
+#include "FlagStrip.h"
+#include "Handles.h"
 #include "InstallApp.h"
 #include "InstallDlg.h"
 #include "Languages.h"
@@ -31,27 +33,39 @@ std::string Trimmed(std::string text)
     return text;
 }
 
-// The colours of one image of an image list, row by row.
+// The colours of one image of an image list, row by row, drawn into a bitmap of the test's own.
 std::vector<BYTE> ImagePixels(HIMAGELIST hList, int index)
 {
-    IMAGEINFO info = {};
-    BITMAP bitmap = {};
-    if (!ImageList_GetImageInfo(hList, index, &info) || !GetObjectA(info.hbmImage, sizeof bitmap, &bitmap))
+    int width = 0;
+    int height = 0;
+    if (!ImageList_GetIconSize(hList, &width, &height) || index >= ImageList_GetImageCount(hList))
         return {};
     BITMAPINFO format = {};
-    format.bmiHeader = {sizeof format.bmiHeader, bitmap.bmWidth, -bitmap.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<BYTE> all(static_cast<size_t>(bitmap.bmWidth) * bitmap.bmHeight * 4);
-    const HDC hdc = GetDC(nullptr);
-    const int rows = GetDIBits(hdc, info.hbmImage, 0, bitmap.bmHeight, all.data(), &format, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, hdc);
+    format.bmiHeader = {sizeof format.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HBITMAP hBitmap = CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HDC hdc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ hOld = SelectObject(hdc, hBitmap);
+    const bool drawn = ImageList_Draw(hList, index, hdc, 0, 0, ILD_NORMAL) != FALSE;
+    GdiFlush();
     std::vector<BYTE> pixels;
-    for (int y = info.rcImage.top; y < info.rcImage.bottom && rows == bitmap.bmHeight; ++y) {
-        for (int x = info.rcImage.left; x < info.rcImage.right; ++x) {
-            const BYTE* pixel = &all[(static_cast<size_t>(y) * bitmap.bmWidth + x) * 4];
-            pixels.insert(pixels.end(), pixel, pixel + 3);
-        }
-    }
+    for (int i = 0; drawn && i < width * height; ++i)
+        pixels.insert(pixels.end(), static_cast<BYTE*>(bits) + 4 * i, static_cast<BYTE*>(bits) + 4 * i + 3);
+    SelectObject(hdc, hOld);
+    DeleteDC(hdc);
+    DeleteObject(hBitmap);
     return pixels;
+}
+
+// A flag's icon image: 16 by 12 pixels with 16 colours, its colour rows (8 bytes each) and mask rows (4 bytes
+// each, the last two bytes of a row beyond the image).
+std::vector<BYTE> FlagIconImage()
+{
+    BITMAPINFOHEADER header = {sizeof header, 16, 24, 1, 4, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<BYTE> image(reinterpret_cast<BYTE*>(&header), reinterpret_cast<BYTE*>(&header) + sizeof header);
+    image.resize(sizeof header + 16 * 4 + 8 * 12 + 4 * 12, 0x5A);
+    std::fill(image.end() - 4 * 12, image.end(), 0);
+    return image;
 }
 
 class Wizard : public ::testing::Test {
@@ -222,6 +236,7 @@ TEST_F(Wizard, TheLanguageListOffersElevenLanguagesInOrderWithTheCurrentOneSelec
     // Each image is what the list makes of the flag's icon loaded at 16 by 12 pixels.
     const auto list = reinterpret_cast<HIMAGELIST>(SendMessageA(combo, CBEM_GETIMAGELIST, 0, 0));
     const HIMAGELIST icons = ImageList_Create(18, 12, ILC_COLOR24, 8, 1);
+    const auto destroy = MakeScopeGuard([icons] { ImageList_Destroy(icons); });
     for (size_t i = 0; i < data.size(); ++i) {
         const HICON hIcon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
             MAKEINTRESOURCEA(GetLanguageFlagIcon(static_cast<int>(data[i]))), IMAGE_ICON, 16, 12, 0));
@@ -231,8 +246,45 @@ TEST_F(Wizard, TheLanguageListOffersElevenLanguagesInOrderWithTheCurrentOneSelec
         EXPECT_EQ(pixels.size(), 18u * 12 * 3);
         EXPECT_TRUE(pixels == ImagePixels(icons, static_cast<int>(i))) << "the flag of language " << data[i];
     }
-    ImageList_Destroy(icons);
     EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 4);
+}
+
+// What the language list's strip takes of a flag's icon image: an opaque bitmap of 16 by 12 pixels with up to
+// 256 colours, whole; anything else leaves the list without flags rather than drawing it wrongly.
+TEST(FlagImage, OnlyAWholeOpaqueBitmapOfTheFlagSizeIsDrawn)
+{
+    using Change = void (*)(BITMAPINFOHEADER&, std::vector<BYTE>&);
+    const struct {
+        const char* what;
+        Change change;
+        size_t colourBytes;  // where the colour rows start; 0: refused
+    } cases[] = {
+        {"as stored", [](BITMAPINFOHEADER&, std::vector<BYTE>&) {}, 40 + 64},
+        {"a mask bit beyond the image", [](BITMAPINFOHEADER&, std::vector<BYTE>& i) { i.back() = 0xFF; }, 40 + 64},
+        {"two colours",
+         [](BITMAPINFOHEADER& h, std::vector<BYTE>& i) { h.biClrUsed = 2, i.erase(i.begin() + 48, i.begin() + 104); },
+         40 + 8},
+        {"one byte short", [](BITMAPINFOHEADER&, std::vector<BYTE>& i) { i.pop_back(); }, 0},
+        {"a transparent pixel", [](BITMAPINFOHEADER&, std::vector<BYTE>& i) { i[i.size() - 48] = 1; }, 0},
+        {"seventeen colours", [](BITMAPINFOHEADER& h, std::vector<BYTE>&) { h.biClrUsed = 17; }, 0},
+        {"colours beyond 4 GB", [](BITMAPINFOHEADER& h, std::vector<BYTE>&) { h.biClrUsed = 0x40000001; }, 0},
+        {"24 bits a pixel", [](BITMAPINFOHEADER& h, std::vector<BYTE>&) { h.biBitCount = 24; }, 0},
+        {"top-down", [](BITMAPINFOHEADER& h, std::vector<BYTE>&) { h.biHeight = -24; }, 0},
+        {"16 by 16", [](BITMAPINFOHEADER& h, std::vector<BYTE>&) { h.biHeight = 32; }, 0},
+        {"compressed", [](BITMAPINFOHEADER& h, std::vector<BYTE>&) { h.biCompression = BI_RLE4; }, 0},
+        {"a PNG image", [](BITMAPINFOHEADER& h, std::vector<BYTE>&) { memcpy(&h, "\x89PNG\r\n\x1a\n", 8); }, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<BYTE> image = FlagIconImage();
+        c.change(*reinterpret_cast<BITMAPINFOHEADER*>(image.data()), image);
+        FlagBits flag;
+        const BYTE* bits = ReadFlagImage(image.data(), static_cast<DWORD>(image.size()), flag);
+        EXPECT_EQ(bits, c.colourBytes ? image.data() + c.colourBytes : nullptr) << c.what;
+        if (bits) {
+            EXPECT_EQ(flag.header.biHeight, 12) << c.what;
+            EXPECT_EQ(memcmp(flag.colours, image.data() + 40, c.colourBytes - 40), 0) << c.what;
+        }
+    }
 }
 
 TEST_F(Wizard, ChoosingALanguageRetextsTheFrameAndEveryPageAtOnce)
