@@ -58,10 +58,10 @@ const BYTE* ReadFlagBits(HINSTANCE hModule, int iconId, FlagBits& flag)
 
 }  // namespace
 
-// Appends the flags to the image list in one step: each flag's image, stretched to the list's size as the
-// list itself does with an icon, goes into one strip, and the strip is added at once. Under Wine that takes
-// a tenth of the time of loading and adding icon by icon, with the same pixels. Returns the index of the first flag's
-// image, or -1 (nothing added) when a flag is not an opaque bitmap of the flag size or GDI fails.
+// Each flag's image, stretched to the list's size as the list itself does with an icon, goes into one strip,
+// and the strip is added at once. Under Wine that takes a tenth of the time of loading and adding icon by
+// icon, with the same pixels. Nothing is added when a flag is not an opaque bitmap of the flag size or GDI
+// fails.
 int AppendFlagStrip(HIMAGELIST hList, HINSTANCE hModule, const std::vector<int>& languages)
 {
     int width = 0;
