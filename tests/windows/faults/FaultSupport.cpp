@@ -20,16 +20,36 @@ InstallResult RunInstall(const FaultRoots& roots, const std::string& archive, co
     return result;
 }
 
+namespace {
+
+// CreateProcessA, once more when Wine could not start the process (ERROR_INTERNAL_ERROR, seen now and then on
+// a loaded machine before the program runs at all); any other failure stands.
+bool StartProcess(const char* application, std::string& command, DWORD flags, const char* folder,
+                  PROCESS_INFORMATION& pi)
+{
+    for (int attempt = 1;; ++attempt) {
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        if (CreateProcessA(application, &command[0], nullptr, nullptr, FALSE, flags, nullptr, folder, &si, &pi))
+            return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR || attempt == 2)
+            return SetLastError(error), false;
+        std::printf("%s did not start: error %lu; once more\n", command.c_str(), error);
+        Sleep(200);
+    }
+}
+
+}  // namespace
+
 DWORD RunInstallChild(const FaultRoots& roots, const std::string& archivePath, long stop)
 {
     const std::string eventName = "QuFaultChild." + std::to_string(GetCurrentProcessId());
     KernelHandle reached(CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
     std::string command = "\"" QU_INSTALL_CHILD "\" \"" + roots.root + "\" \"" + archivePath + "\" " +
                           std::to_string(stop) + " " + eventName;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!StartProcess(nullptr, command, 0, nullptr, pi)) {
         std::printf("install-child.exe did not start: error %lu\n", GetLastError());
         return 0xFFFFFFFF;
     }
@@ -103,11 +123,8 @@ DWORD RunUninstaller(const FaultRoots& roots)
     const std::string exe = roots.install + "\\Uninstall.exe";
     KernelHandle job(CreateJobObjectA(nullptr, nullptr));
     std::string command = "\"" + exe + "\" /S";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!job || !CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                                roots.install.c_str(), &si, &pi)) {
+    if (!job || !StartProcess(exe.c_str(), command, CREATE_SUSPENDED, roots.install.c_str(), pi)) {
         std::printf("Uninstall.exe did not start: error %lu\n", GetLastError());
         return 0xFFFFFFFF;
     }
