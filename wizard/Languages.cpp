@@ -76,6 +76,18 @@ int GetLanguageListPosition(int index)
     return row ? row->listPosition : 0;
 }
 
+std::vector<int> GetListedLanguages()
+{
+    std::vector<int> listed;
+    for (int position = 1; position <= LANGUAGE_COUNT; ++position) {
+        for (int i = 0; i < LANGUAGE_COUNT; ++i) {
+            if (LANGUAGES[i].listPosition == position)
+                listed.push_back(i);
+        }
+    }
+    return listed;
+}
+
 int GetDefaultLanguageFor(unsigned langId)
 {
     const unsigned primary = langId & 0x3FF;

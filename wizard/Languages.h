@@ -31,6 +31,8 @@ int GetLanguageTextBlock(int index);
 int GetLanguageFlagIcon(int index);
 // Position in the language list, 1 first; 0 when not listed.
 int GetLanguageListPosition(int index);
+// The listed languages in the order of their list positions.
+std::vector<int> GetListedLanguages();
 
 // Language index that a user language id maps to (primary language = langId & 0x3FF); English by default.
 int GetDefaultLanguageFor(unsigned langId);

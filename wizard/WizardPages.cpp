@@ -68,14 +68,7 @@ BOOL CDlgLanguage::OnInitDialog()
     m_imageList.Reset(ImageList_Create(18, 12, ILC_COLOR24, 8, 1));
     m_comboLanguage.SetImageList(m_imageList.Get());
 
-    // The offered languages in the order of their list positions (1, 2, ...).
-    std::vector<int> offered;
-    for (int position = 1; position <= LANGUAGE_COUNT; ++position) {
-        for (int i = 0; i < LANGUAGE_COUNT; ++i) {
-            if (GetLanguageListPosition(i) == position)
-                offered.push_back(i);
-        }
-    }
+    const std::vector<int> offered = GetListedLanguages();
 
     const int current = GetWizardContext().GetLanguage();
     int selected = -1;

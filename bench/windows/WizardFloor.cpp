@@ -28,13 +28,7 @@ void FillLanguageList(HWND page)
     const HWND list = GetDlgItem(page, IDC_LANGUAGE_LIST);
     g_flags = ImageList_Create(18, 12, ILC_COLOR24, 8, 1);
     SendMessageA(list, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(g_flags));
-    std::vector<int> offered;
-    for (int position = 1; position <= LANGUAGE_COUNT; ++position) {
-        for (int i = 0; i < LANGUAGE_COUNT; ++i) {
-            if (GetLanguageListPosition(i) == position)
-                offered.push_back(i);
-        }
-    }
+    const std::vector<int> offered = GetListedLanguages();
     const int first = AppendFlagStrip(g_flags, GetModuleHandleA(nullptr), offered);
     for (size_t i = 0; i < offered.size(); ++i) {
         std::string name = GetLanguageName(offered[i]);

@@ -180,6 +180,8 @@ TEST(LanguageTable, ColumnsOfTheSixteenLanguages)
     EXPECT_EQ(GetLanguageOfTextId(17000), -1);
     EXPECT_EQ(GetLanguageOfTextId(61472), -1);
     EXPECT_EQ(GetLanguageOfTextId(-5), -1);
+    // The list offers eleven languages, by position.
+    EXPECT_EQ(GetListedLanguages(), (std::vector<int>{0, 1, 2, 3, 11, 4, 5, 14, 7, 9, 10}));
 }
 
 TEST(LanguageTable, DefaultLanguageFollowsThePrimaryLanguage)
